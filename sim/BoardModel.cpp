@@ -1,0 +1,357 @@
+#include <errno.h>
+#include <string.h>
+#include <time.h>
+
+#include "../src/interface/VemiInterface.h"
+#include "AddressCheck.h"
+#include "BoardModel.h"
+
+namespace {
+
+// What a service answers: a status and the bytes it would write, either held or generated.
+struct Answer {
+    uint32_t status = 0;
+    std::vector<uint8_t> bytes;
+    const RawServiceDef* generated = nullptr;
+    uint64_t size = 0;
+};
+
+void Trace(BoardModel* m, const std::string& line)
+{
+    if (m->trace)
+        m->trace(line);
+}
+
+void PutLE(std::vector<uint8_t>* v, size_t at, uint64_t value, size_t width)
+{
+    for (size_t i = 0; i < width; i++)
+        (*v)[at + i] = (uint8_t)(value >> (8 * i));
+}
+
+Answer Bytes(std::vector<uint8_t> bytes)
+{
+    Answer a;
+    a.size = bytes.size();
+    a.bytes = std::move(bytes);
+    return a;
+}
+
+Answer Status(uint32_t status)
+{
+    Answer a;
+    a.status = status;
+    return a;
+}
+
+void CheckWatchdog(BoardModel* m)
+{
+    if (m->wdtArmedSeconds == 0)
+        return;
+    uint64_t idle = BoardNowMs(m) - m->wdtKickMs;
+    if (idle > m->wdtArmedSeconds * 1000ull) {
+        Trace(m, "event restart: watchdog expired after " + std::to_string(m->wdtArmedSeconds) +
+                     " s without retrigger");
+        m->wdtArmedSeconds = 0;
+    }
+}
+
+const char* LedColour(uint8_t v)
+{
+    static const char* names[] = {"off", "red", "green", "orange"};
+    return v < 4 ? names[v] : "unknown";
+}
+
+Answer ServeWatchdog(BoardModel* m, uint32_t offset, const std::vector<uint8_t>& in)
+{
+    if (offset != 0 && offset != 4 && offset != 6)
+        return Status(VEMI_NOT_SUPPORTED);
+    if (offset != 6 && in.size() < 1)
+        return Status(EINVAL);
+    if (offset == 4) {
+        m->wdtPowerControl = in[0] != 0;
+    } else if (offset == 0) {
+        m->wdtArmedSeconds = in[0];
+        m->wdtKickMs = BoardNowMs(m);
+    } else if (m->wdtArmedSeconds != 0) {
+        m->wdtKickMs = BoardNowMs(m);
+    }
+    return Bytes({});
+}
+
+Answer ServeSensor(const BoardConfig& b, uint32_t offset)
+{
+    if (offset == 0) {
+        std::vector<uint8_t> v(4);
+        PutLE(&v, 0, b.hasSensorCount ? b.sensorCount : (uint32_t)b.sensors.size(), 4);
+        return Bytes(v);
+    }
+    if (offset > b.sensors.size())
+        return Status(VEMI_NOT_SUPPORTED);
+    const SensorDef& s = b.sensors[offset - 1];
+    std::vector<uint8_t> v(56);
+    PutLE(&v, 0, s.type, 4);
+    PutLE(&v, 4, offset, 4); // the driver's own bytes, which the tool carries unread
+    PutLE(&v, 8, (uint16_t)s.reading, 2);
+    memcpy(&v[44], s.description.data(), s.description.size());
+    return Bytes(v);
+}
+
+Answer ServeUps(const UpsDef& u, uint32_t offset)
+{
+    std::vector<uint8_t> v;
+    switch (offset) {
+    case 1: return Bytes({u.status});
+    case 2: return Bytes({u.versionMajor, u.versionMinor});
+    case 3: v.resize(2); PutLE(&v, 0, u.powerFailCounter, 2); return Bytes(v);
+    case 4:
+        v.resize(12);
+        for (int i = 0; i < 3; i++)
+            PutLE(&v, 4 * i, u.powerFailTimes[i], 4);
+        return Bytes(v);
+    case 0xA0:
+        v.resize(8);
+        PutLE(&v, 0, u.gpioAddress, 2);
+        v[2] = u.gpioOffset;
+        v[3] = u.gpioBitmask;
+        return Bytes(v);
+    case 0xA1:
+        v.resize(24);
+        PutLE(&v, 0, u.exType, 2);
+        PutLE(&v, 2, u.exLength, 2);
+        PutLE(&v, 4, u.exFlags, 2);
+        PutLE(&v, 8, u.exAddress, 8);
+        PutLE(&v, 16, u.exBitmask, 8);
+        return Bytes(v);
+    default: return Status(VEMI_NOT_SUPPORTED);
+    }
+}
+
+Answer Serve(BoardModel* m, uint32_t group, uint32_t offset, const std::vector<uint8_t>& in)
+{
+    const BoardConfig& b = m->board;
+    for (const RawServiceDef& raw : b.raw) {
+        if (raw.group != group || raw.offset != offset)
+            continue;
+        if (raw.pattern == RawServiceDef::kBytes)
+            return Bytes(raw.bytes);
+        Answer a;
+        a.generated = &raw;
+        a.size = raw.size;
+        return a;
+    }
+    switch (group) {
+    case 0x0000:
+        if (offset == 0)
+            return Bytes({b.versionMajor, b.versionMinor, (uint8_t)b.versionBuild,
+                          (uint8_t)(b.versionBuild >> 8)});
+        if (offset == 2) {
+            std::vector<uint8_t> v(12);
+            memcpy(&v[0], b.boardName.data(), b.boardName.size());
+            v[8] = b.revision;
+            v[9] = b.biosMajor;
+            v[10] = b.biosMinor;
+            return Bytes(v);
+        }
+        break;
+    case 0x2000: return ServeSensor(b, offset);
+    case 0x5000: return ServeUps(b.ups, offset);
+    case 0x6000: return ServeWatchdog(m, offset, in);
+    case 0x7000:
+        if (offset == 0)
+            return Bytes(b.userEeprom);
+        break;
+    case 0x8000:
+        if (offset == 1) {
+            if (in.size() < 1)
+                return Status(EINVAL);
+            m->userLed = in[0];
+            m->events.push_back(std::string("event user LED: ") + LedColour(in[0]));
+            return Bytes({});
+        }
+        break;
+    }
+    return Status(VEMI_NOT_SUPPORTED);
+}
+
+Answer Replay(BoardModel* m, uint32_t group, uint32_t offset, const std::vector<uint8_t>& in,
+              uint32_t* returned, bool* matched)
+{
+    const std::vector<RecordedRequest>& rec = m->board.recording;
+    for (size_t i = 0; i < rec.size(); i++) {
+        if (m->recordingUsed[i] || rec[i].group != group || rec[i].offset != offset || rec[i].in != in)
+            continue;
+        m->recordingUsed[i] = true;
+        *matched = true;
+        *returned = rec[i].returned;
+        Answer a = Bytes(rec[i].out);
+        a.status = rec[i].status;
+        return a;
+    }
+    *matched = false;
+    return Status(VEMI_NOT_SUPPORTED);
+}
+
+// The fault that applies to this service, counted as called; null when none.
+const FaultDef* TakeFault(BoardModel* m, uint32_t group, uint32_t offset, uint32_t* status)
+{
+    for (size_t i = 0; i < m->board.faults.size(); i++) {
+        const FaultDef& f = m->board.faults[i];
+        if ((!f.anyGroup && f.group != group) || (!f.anyOffset && f.offset != offset))
+            continue;
+        uint32_t call = m->faultCalls[i]++;
+        if (!f.statuses.empty())
+            *status = f.statuses[call < f.statuses.size() ? call : f.statuses.size() - 1];
+        return &f;
+    }
+    return nullptr;
+}
+
+// Writes the answer's bytes into the caller's area, in slices so that a large
+// generated answer never needs a second copy of itself in memory.
+bool WriteAnswer(const Answer& a, void* out, uint64_t len)
+{
+    if (a.generated == nullptr)
+        return CopyToCaller(out, a.bytes.data(), (size_t)len);
+    if (len > 0 && out == nullptr)
+        return false;
+    std::vector<uint8_t> slice((size_t)(len < (1u << 20) ? len : (1u << 20)));
+    for (uint64_t pos = 0; pos < len; pos += slice.size()) {
+        size_t n = (size_t)(len - pos < slice.size() ? len - pos : slice.size());
+        FillPattern(*a.generated, pos, slice.data(), n);
+        if (!CopyToCaller((uint8_t*)out + pos, slice.data(), n))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void BoardInit(BoardModel* model, const BoardConfig& board)
+{
+    model->board = board;
+    model->faultCalls.assign(board.faults.size(), 0);
+    model->recordingUsed.assign(board.recording.size(), false);
+}
+
+uint64_t BoardNowMs(const BoardModel* model)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint64_t)ts.tv_sec * 1000 + (uint64_t)ts.tv_nsec / 1000000 + model->clockSkewMs;
+}
+
+void BoardAdvanceClock(BoardModel* model, uint64_t ms)
+{
+    model->clockSkewMs += ms;
+    CheckWatchdog(model);
+}
+
+void BoardAtExit(BoardModel* model)
+{
+    CheckWatchdog(model);
+    if (model->wdtArmedSeconds != 0) {
+        Trace(model, "event restart: watchdog left armed (" + std::to_string(model->wdtArmedSeconds) +
+                         " s) when the program ended");
+        model->wdtArmedSeconds = 0;
+    }
+}
+
+uint32_t BoardRequest(BoardModel* m, const void* record)
+{
+    vemix_struct rec;
+    if (!CopyFromCaller(&rec, record, sizeof(rec))) {
+        Trace(m, "event bad request record address");
+        return EFAULT;
+    }
+    CheckWatchdog(m);
+
+    std::vector<uint8_t> in;
+    uint32_t status = 0;
+    if (rec.inBufferLen > BOARD_MAX_INPUT)
+        status = EINVAL;
+    else {
+        in.resize(rec.inBufferLen);
+        if (!CopyFromCaller(in.data(), rec.inBuffer, in.size())) {
+            status = EFAULT;
+            in.clear();
+        }
+    }
+
+    uint32_t returned = 0;
+    bool unmatched = false;
+    if (status == 0) {
+        Answer a;
+        const FaultDef* fault = nullptr;
+        bool hasReturned = false;
+        if (m->board.replay) {
+            bool matched = false;
+            a = Replay(m, rec.indexGroup, rec.indexOffset, in, &returned, &matched);
+            unmatched = !matched;
+            hasReturned = matched;
+        } else {
+            fault = TakeFault(m, rec.indexGroup, rec.indexOffset, &status);
+            if (status == 0)
+                a = Serve(m, rec.indexGroup, rec.indexOffset, in);
+        }
+        if (status == 0)
+            status = a.status;
+        // A recorded answer is written back as it was, failures included.
+        if (status == 0 || m->board.replay) {
+            uint64_t n = a.size < rec.outBufferLen ? a.size : rec.outBufferLen;
+            if (fault && fault->hasTruncate && fault->truncate < n)
+                n = fault->truncate;
+            if (!hasReturned)
+                returned = (uint32_t)n;
+            if (fault && fault->hasReturned)
+                returned = fault->returned;
+            if (!WriteAnswer(a, rec.outBuffer, n) ||
+                ((status == 0 || hasReturned) && !CopyToCaller(rec.bytesReturned, &returned, 4)))
+                status = EFAULT;
+        }
+    }
+    std::string line = TraceLine(rec.indexGroup, rec.indexOffset, in, rec.outBufferLen, status, returned);
+    Trace(m, unmatched ? line + " unmatched" : line);
+    for (const std::string& event : m->events)
+        Trace(m, event);
+    m->events.clear();
+    return status;
+}
+
+std::string TraceLine(uint32_t group, uint32_t offset, const std::vector<uint8_t>& in,
+                      uint32_t outLen, uint32_t status, uint32_t returned)
+{
+    char head[64];
+    snprintf(head, sizeof(head), "0x%X/0x%X in=", group, offset);
+    std::string line = head;
+    line += in.empty() ? "-" : HexString(in.data(), in.size());
+    char tail[96];
+    if (status == 0)
+        snprintf(tail, sizeof(tail), " out=%u status=0x0 returned=%u", outLen, returned);
+    else
+        snprintf(tail, sizeof(tail), " out=%u status=0x%X returned=-", outLen, status);
+    return line + tail;
+}
+
+void FillPattern(const RawServiceDef& raw, uint64_t pos, uint8_t* dst, size_t len)
+{
+    switch (raw.pattern) {
+    case RawServiceDef::kZero: memset(dst, 0, len); break;
+    case RawServiceDef::kCounter:
+        for (size_t i = 0; i < len; i++)
+            dst[i] = (uint8_t)(pos + i);
+        break;
+    case RawServiceDef::kRandom:
+        // splitmix64 of the seed and the 8-byte word index: any slice can be made alone.
+        for (size_t i = 0; i < len;) {
+            uint64_t at = pos + i;
+            uint64_t z = raw.seed + (at / 8 + 1) * 0x9E3779B97F4A7C15ull;
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+            z ^= z >> 31;
+            for (unsigned b = (unsigned)(at % 8); b < 8 && i < len; b++, i++)
+                dst[i] = (uint8_t)(z >> (8 * b));
+        }
+        break;
+    case RawServiceDef::kBytes: break;
+    }
+}

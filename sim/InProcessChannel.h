@@ -1,0 +1,11 @@
+// The driver channel answered in-process by a board model, in place of the ioctl,
+// so that unit tests and fuzz targets run under any sanitizer without preloading.
+#ifndef VEMISIM_IN_PROCESS_CHANNEL_H
+#define VEMISIM_IN_PROCESS_CHANNEL_H
+
+#include "BoardModel.h"
+
+// The board that answers from now on; null makes opening the node fail.
+void SimChannelAttach(BoardModel* model);
+
+#endif

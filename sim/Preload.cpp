@@ -1,0 +1,328 @@
+// Preloaded into a program (LD_PRELOAD), this library answers the device node
+// /dev/vemix and its ioctl with the simulated board. Every other path, descriptor
+// and request passes through to the C library untouched.
+//
+// Settings, from the environment (vemisim sets them):
+//   VEMISIM_BOARD       board file; the built-in default board when unset
+//   VEMISIM_TRACE       file that receives one line per request
+//   VEMISIM_FAST_CLOCK  "1": sleeps pass at once for the program, not for the board
+//   VEMISIM_RECORD      file that receives a recording of every request; the real
+//                       device answers unless VEMISIM_BOARD names a board
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "../src/interface/VemiInterface.h"
+#include "AddressCheck.h"
+#include "BoardModel.h"
+#include "Recorder.h"
+
+namespace {
+
+template <typename F> F Next(const char* name)
+{
+    return (F)dlsym(RTLD_NEXT, name);
+}
+
+using OpenFn = int (*)(const char*, int, ...);
+using OpenatFn = int (*)(int, const char*, int, ...);
+using IoctlFn = int (*)(int, unsigned long, ...);
+using CloseFn = int (*)(int);
+
+int RealOpen(const char* path, int flags, mode_t mode)
+{
+    static OpenFn fn = Next<OpenFn>("open");
+    return fn(path, flags, mode);
+}
+
+struct Simulation {
+    bool failed = false;     // the board could not be loaded: the node cannot be opened
+    bool useModel = true;    // false: recording in front of the real device
+    int traceFd = -1;
+    BoardModel model;
+    Recorder recorder;
+    bool recording = false;
+};
+
+// Kept apart from the board so that programs that never open the node, and the
+// close and sleep calls of any program, do not load a board.
+const int kMaxDeviceFds = 16;
+int sDeviceFds[kMaxDeviceFds];
+int sDeviceFdCount = 0;
+Simulation* sSim = nullptr;
+
+bool FastClock()
+{
+    static int fast = -1;
+    if (fast < 0) {
+        const char* v = getenv("VEMISIM_FAST_CLOCK");
+        fast = v != nullptr && strcmp(v, "1") == 0;
+    }
+    return fast == 1;
+}
+
+void WriteTrace(int fd, const std::string& line)
+{
+    std::string text = line + "\n";
+    if (write(fd, text.data(), text.size()) < 0) { /* tracing must not change the run */ }
+}
+
+Simulation* Sim()
+{
+    if (sSim != nullptr)
+        return sSim;
+    Simulation* sim = sSim = new Simulation;
+    const char* boardPath = getenv("VEMISIM_BOARD");
+    const char* tracePath = getenv("VEMISIM_TRACE");
+    const char* recordPath = getenv("VEMISIM_RECORD");
+    BoardConfig board = DefaultBoard();
+    if (boardPath != nullptr && *boardPath != '\0') {
+        std::string error;
+        if (!LoadBoardFile(boardPath, &board, &error)) {
+            fprintf(stderr, "vemisim: %s: %s\n", boardPath, error.c_str());
+            sim->failed = true;
+        }
+    }
+    if (recordPath != nullptr && *recordPath != '\0') {
+        sim->recording = true;
+        sim->recorder.path = recordPath;
+        sim->useModel = boardPath != nullptr && *boardPath != '\0';
+    }
+    if (tracePath != nullptr && *tracePath != '\0') {
+        sim->traceFd = RealOpen(tracePath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        int fd = sim->traceFd;
+        if (fd >= 0)
+            sim->model.trace = [fd](const std::string& line) { WriteTrace(fd, line); };
+    }
+    BoardInit(&sim->model, board);
+    return sim;
+}
+
+bool IsDevice(int fd)
+{
+    for (int i = 0; i < sDeviceFdCount; i++)
+        if (sDeviceFds[i] == fd)
+            return true;
+    return false;
+}
+
+void ForgetDevice(int fd)
+{
+    for (int i = 0; i < sDeviceFdCount; i++)
+        if (sDeviceFds[i] == fd)
+            sDeviceFds[i] = sDeviceFds[--sDeviceFdCount];
+}
+
+bool IsDevicePath(const char* path)
+{
+    return path != nullptr && strcmp(path, VEMI_DEVICE_PATH) == 0;
+}
+
+int OpenDevice(int flags)
+{
+    Simulation* sim = Sim();
+    if (sim->failed) {
+        errno = ENODEV;
+        return -1;
+    }
+    // The simulated node is a real descriptor, so that close, dup and exec behave.
+    int fd = sim->useModel ? RealOpen("/dev/null", O_RDWR | (flags & O_CLOEXEC), 0)
+                           : RealOpen(VEMI_DEVICE_PATH, flags, 0);
+    if (fd >= 0 && sDeviceFdCount == kMaxDeviceFds) {
+        static CloseFn closeFn = Next<CloseFn>("close");
+        closeFn(fd);
+        errno = EMFILE;
+        return -1;
+    }
+    if (fd >= 0)
+        sDeviceFds[sDeviceFdCount++] = fd;
+    return fd;
+}
+
+int OpenAny(const char* path, int flags, mode_t mode)
+{
+    return IsDevicePath(path) ? OpenDevice(flags) : RealOpen(path, flags, mode);
+}
+
+int OpenatAny(int dirfd, const char* path, int flags, mode_t mode)
+{
+    static OpenatFn fn = Next<OpenatFn>("openat");
+    return IsDevicePath(path) ? OpenDevice(flags) : fn(dirfd, path, flags, mode);
+}
+
+mode_t ModeArg(int flags, va_list ap)
+{
+    return (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(ap, int) : 0;
+}
+
+int DeviceRequest(int fd, unsigned long request, void* arg)
+{
+    Simulation* sim = Sim();
+    if (request != VEMI_IOCTL_REQUEST) {
+        errno = EINVAL;
+        return -1;
+    }
+    vemix_struct rec;
+    bool readable = sim->recording && CopyFromCaller(&rec, arg, sizeof(rec));
+    RecordedRequest entry;
+    if (readable)
+        entry = RecordBefore(rec);
+
+    uint32_t status;
+    if (sim->useModel) {
+        status = BoardRequest(&sim->model, arg);
+    } else {
+        static IoctlFn fn = Next<IoctlFn>("ioctl");
+        status = fn(fd, request, arg) == 0 ? 0 : (uint32_t)errno;
+        if (sim->traceFd >= 0 && readable)
+            WriteTrace(sim->traceFd, TraceLine(entry.group, entry.offset, entry.in, rec.outBufferLen,
+                                               status, 0));
+    }
+    if (readable)
+        RecordAfter(&sim->recorder, entry, rec, status);
+    if (status == 0)
+        return 0;
+    errno = (int)status;
+    return -1;
+}
+
+void FastSleep(uint64_t ms)
+{
+    BoardAdvanceClock(&Sim()->model, ms);
+}
+
+__attribute__((destructor)) void AtExit()
+{
+    if (sSim != nullptr && sSim->useModel)
+        BoardAtExit(&sSim->model);
+}
+
+} // namespace
+
+extern "C" {
+
+int open(const char* path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = ModeArg(flags, ap);
+    va_end(ap);
+    return OpenAny(path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = ModeArg(flags, ap);
+    va_end(ap);
+    return OpenAny(path, flags, mode);
+}
+
+int openat(int dirfd, const char* path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = ModeArg(flags, ap);
+    va_end(ap);
+    return OpenatAny(dirfd, path, flags, mode);
+}
+
+int openat64(int dirfd, const char* path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = ModeArg(flags, ap);
+    va_end(ap);
+    return OpenatAny(dirfd, path, flags, mode);
+}
+
+// The fortified entries that _FORTIFY_SOURCE builds call instead of open.
+int __open_2(const char* path, int flags) { return OpenAny(path, flags, 0); }
+int __open64_2(const char* path, int flags) { return OpenAny(path, flags, 0); }
+int __openat_2(int dirfd, const char* path, int flags) { return OpenatAny(dirfd, path, flags, 0); }
+int __openat64_2(int dirfd, const char* path, int flags) { return OpenatAny(dirfd, path, flags, 0); }
+
+int ioctl(int fd, unsigned long request, ...)
+{
+    va_list ap;
+    va_start(ap, request);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    if (IsDevice(fd))
+        return DeviceRequest(fd, request, arg);
+    static IoctlFn fn = Next<IoctlFn>("ioctl");
+    return fn(fd, request, arg);
+}
+
+int close(int fd)
+{
+    ForgetDevice(fd);
+    static CloseFn fn = Next<CloseFn>("close");
+    return fn(fd);
+}
+
+// Fast clock: the program's sleeps return at once and the board's clock moves on.
+unsigned int sleep(unsigned int seconds)
+{
+    if (FastClock()) {
+        FastSleep(seconds * 1000ull);
+        return 0;
+    }
+    static auto fn = Next<unsigned int (*)(unsigned int)>("sleep");
+    return fn(seconds);
+}
+
+int usleep(useconds_t usec)
+{
+    if (FastClock()) {
+        FastSleep(usec / 1000);
+        return 0;
+    }
+    static auto fn = Next<int (*)(useconds_t)>("usleep");
+    return fn(usec);
+}
+
+int nanosleep(const struct timespec* req, struct timespec* rem)
+{
+    if (FastClock() && req != nullptr) {
+        FastSleep((uint64_t)req->tv_sec * 1000 + (uint64_t)req->tv_nsec / 1000000);
+        if (rem != nullptr)
+            *rem = {0, 0};
+        return 0;
+    }
+    static auto fn = Next<int (*)(const struct timespec*, struct timespec*)>("nanosleep");
+    return fn(req, rem);
+}
+
+int clock_nanosleep(clockid_t clock, int flags, const struct timespec* req, struct timespec* rem)
+{
+    if (FastClock() && req != nullptr && !(flags & TIMER_ABSTIME)) {
+        FastSleep((uint64_t)req->tv_sec * 1000 + (uint64_t)req->tv_nsec / 1000000);
+        return 0;
+    }
+    static auto fn = Next<int (*)(clockid_t, int, const struct timespec*, struct timespec*)>(
+        "clock_nanosleep");
+    return fn(clock, flags, req, rem);
+}
+
+// A timed wait for input: ready input answers at once; otherwise the time passes at once.
+int poll(struct pollfd* fds, nfds_t nfds, int timeout)
+{
+    static auto fn = Next<int (*)(struct pollfd*, nfds_t, int)>("poll");
+    if (!FastClock() || timeout <= 0)
+        return fn(fds, nfds, timeout);
+    int rc = fn(fds, nfds, 0);
+    if (rc == 0)
+        FastSleep((uint64_t)timeout);
+    return rc;
+}
+
+} // extern "C"

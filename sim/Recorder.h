@@ -1,0 +1,25 @@
+// Recording of requests and answers for bug reports: each request that passes
+// through is kept with the device's answer, and the file is rewritten after each
+// one, so it is complete whenever the program stops.
+#ifndef VEMISIM_RECORDER_H
+#define VEMISIM_RECORDER_H
+
+#include <string>
+#include <vector>
+
+#include "BoardConfig.h"
+
+struct vemix_struct;
+
+struct Recorder {
+    std::string path;
+    std::vector<RecordedRequest> requests;
+};
+
+// Reads the request before it is issued: service and input bytes.
+RecordedRequest RecordBefore(const vemix_struct& request);
+// Completes it after the device answered, and saves the recording.
+void RecordAfter(Recorder* recorder, RecordedRequest entry, const vemix_struct& request,
+                 uint32_t status);
+
+#endif

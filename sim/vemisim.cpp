@@ -1,0 +1,222 @@
+// vemisim: runs a command with the simulated board preloaded, so that VemiCmd (or a
+// script that calls it) finds /dev/vemix without the real driver.
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BoardConfig.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kUsage[] =
+    "usage: vemisim [--board FILE|NAME] [--trace FILE] [--fast-clock]\n"
+    "               [--record FILE | --replay FILE] -- COMMAND [ARGS...]\n"
+    "       vemisim --list-boards\n"
+    "\n"
+    "  --board FILE|NAME  board file, or the name of a board of the library\n"
+    "                     (default: the built-in default board)\n"
+    "  --trace FILE       write one line per request to FILE\n"
+    "  --fast-clock       sleeps of COMMAND pass at once; the board still sees the time pass\n"
+    "  --record FILE      let every request through to the real device and record it\n"
+    "                     into FILE (with --board, the board stands in for the device)\n"
+    "  --replay FILE      answer from a recording made with --record\n"
+    "  --list-boards      name the boards of the library\n";
+
+int Usage(const char* problem)
+{
+    if (problem != nullptr)
+        fprintf(stderr, "vemisim: %s\n", problem);
+    fputs(kUsage, stderr);
+    return 2;
+}
+
+fs::path OwnDirectory(const char* argv0)
+{
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        char buf[PATH_MAX];
+        if (realpath(argv0, buf) == nullptr)
+            return fs::current_path();
+        self = buf;
+    }
+    return self.parent_path();
+}
+
+// Built: beside this program. Installed: in the library folder the build named.
+fs::path FindPreload(const fs::path& dir)
+{
+    for (fs::path p : {dir / VEMISIM_PRELOAD_NAME, dir / VEMISIM_INSTALL_PRELOAD_REL}) {
+        std::error_code ec;
+        if (fs::exists(p, ec))
+            return fs::weakly_canonical(p, ec);
+    }
+    return fs::path();
+}
+
+fs::path FindBoardLibrary(const fs::path& dir)
+{
+    fs::path installed = dir / VEMISIM_INSTALL_BOARDS_REL;
+    std::error_code ec;
+    if (fs::is_directory(installed, ec))
+        return fs::weakly_canonical(installed, ec);
+    return fs::path(VEMISIM_SOURCE_BOARDS);
+}
+
+int ListBoards(const fs::path& library)
+{
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(library, ec))
+        if (entry.path().extension() == ".json")
+            files.push_back(entry.path());
+    if (ec) {
+        fprintf(stderr, "vemisim: %s: %s\n", library.c_str(), ec.message().c_str());
+        return 1;
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& f : files) {
+        BoardConfig board;
+        std::string error;
+        if (!LoadBoardFile(f, &board, &error)) {
+            fprintf(stderr, "vemisim: %s: %s\n", f.c_str(), error.c_str());
+            return 1;
+        }
+        printf("%-20s %s\n", f.stem().c_str(), board.description.c_str());
+    }
+    return 0;
+}
+
+// A board argument is a path when it names a file; otherwise a name from the library.
+fs::path ResolveBoard(const std::string& arg, const fs::path& library)
+{
+    std::error_code ec;
+    if (arg.find('/') != std::string::npos || fs::exists(arg, ec))
+        return fs::absolute(arg, ec);
+    fs::path named = library / (arg + ".json");
+    if (fs::exists(named, ec))
+        return named;
+    return fs::absolute(arg, ec);
+}
+
+bool CheckBoard(const fs::path& path, bool needRecording)
+{
+    BoardConfig board;
+    std::string error;
+    if (!LoadBoardFile(path, &board, &error)) {
+        fprintf(stderr, "vemisim: %s: %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    if (needRecording && !board.replay) {
+        fprintf(stderr, "vemisim: %s: holds no recording to replay\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string board, trace, record, replay;
+    bool fastClock = false;
+    int i = 1;
+    fs::path dir = OwnDirectory(argv[0]);
+    fs::path library = FindBoardLibrary(dir);
+    for (; i < argc; i++) {
+        std::string a = argv[i];
+        auto value = [&](std::string* out) {
+            if (i + 1 >= argc)
+                return false;
+            *out = argv[++i];
+            return true;
+        };
+        if (a == "--") {
+            i++;
+            break;
+        } else if (a == "--board") {
+            if (!value(&board)) return Usage("--board needs a file or a name");
+        } else if (a == "--trace") {
+            if (!value(&trace)) return Usage("--trace needs a file");
+        } else if (a == "--record") {
+            if (!value(&record)) return Usage("--record needs a file");
+        } else if (a == "--replay") {
+            if (!value(&replay)) return Usage("--replay needs a file");
+        } else if (a == "--fast-clock") {
+            fastClock = true;
+        } else if (a == "--list-boards") {
+            return ListBoards(library);
+        } else if (a == "--help" || a == "-h") {
+            fputs(kUsage, stdout);
+            return 0;
+        } else {
+            return Usage(("unknown option " + a).c_str());
+        }
+    }
+    if (i >= argc)
+        return Usage("no command to run");
+    if (!record.empty() && !replay.empty())
+        return Usage("--record and --replay exclude each other");
+    if (!board.empty() && !replay.empty())
+        return Usage("--board and --replay exclude each other");
+
+    std::error_code ec;
+    fs::path boardPath;
+    if (!replay.empty()) {
+        boardPath = fs::absolute(replay, ec);
+        if (!CheckBoard(boardPath, true))
+            return 2;
+    } else if (!board.empty()) {
+        boardPath = ResolveBoard(board, library);
+        if (!CheckBoard(boardPath, false))
+            return 2;
+    }
+    fs::path preload = FindPreload(dir);
+    if (preload.empty()) {
+        fprintf(stderr, "vemisim: cannot find %s beside %s\n", VEMISIM_PRELOAD_NAME, dir.c_str());
+        return 2;
+    }
+
+    if (!trace.empty()) {
+        int fd = open(trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) {
+            fprintf(stderr, "vemisim: %s: %s\n", trace.c_str(), strerror(errno));
+            return 2;
+        }
+        close(fd);
+        setenv("VEMISIM_TRACE", fs::absolute(trace, ec).c_str(), 1);
+    } else {
+        unsetenv("VEMISIM_TRACE");
+    }
+    if (!boardPath.empty())
+        setenv("VEMISIM_BOARD", boardPath.c_str(), 1);
+    else
+        unsetenv("VEMISIM_BOARD");
+    if (!record.empty())
+        setenv("VEMISIM_RECORD", fs::absolute(record, ec).c_str(), 1);
+    else
+        unsetenv("VEMISIM_RECORD");
+    if (fastClock)
+        setenv("VEMISIM_FAST_CLOCK", "1", 1);
+    else
+        unsetenv("VEMISIM_FAST_CLOCK");
+    std::string preloads = preload.string();
+    if (const char* old = getenv("LD_PRELOAD"); old != nullptr && *old != '\0')
+        preloads += std::string(":") + old;
+    setenv("LD_PRELOAD", preloads.c_str(), 1);
+
+    execvp(argv[i], argv + i);
+    fprintf(stderr, "vemisim: cannot run %s: %s\n", argv[i], strerror(errno));
+    return errno == ENOENT ? 127 : 126;
+}

@@ -1,0 +1,66 @@
+// /sens: every hardware sensor with its value and unit.
+#include <stdio.h>
+#include <string.h>
+
+#include "../interface/VemiInterface.h"
+#include "CmdTable.h"
+#include "VemiRecords.h"
+
+static uint32_t nSens = 0xFFFFFFFF; // highest sensor number; 0xFFFFFFFF until read
+static uint32_t ActSens = 1;        // number of the next sensor to read
+
+void ResetSensorWalk(void)
+{
+    nSens = 0xFFFFFFFF;
+    ActSens = 1;
+}
+
+int32_t EnumVemiSensors(TSensorInfo* info, bool first)
+{
+    uint32_t bytesReturned = 0;
+    if (nSens == 0xFFFFFFFF) {
+        uint32_t count = 0;
+        uint32_t status = VemiIoCall(0x2000, 0, NULL, 0, &count, sizeof(count), &bytesReturned);
+        if (status != 0) {
+            PrintVemiError("Reading max number of sensors", status);
+            return (int32_t)status;
+        }
+        nSens = count;
+    }
+    if (first)
+        ActSens = 1;
+    if (ActSens > nSens)
+        return -1;
+    // A short record must not show the previous sensor's fields as this one's.
+    memset((void*)info, 0, sizeof(*info));
+    uint32_t status = VemiIoCall(0x2000, ActSens, NULL, 0, info, sizeof(*info), &bytesReturned);
+    if (status != 0) {
+        PrintVemiError("Reading sensor", status);
+        return (int32_t)status;
+    }
+    ActSens++;
+    return 0;
+}
+
+uint32_t ShowVemiSensors(void*)
+{
+    TSensorInfo info(0);
+    int32_t status = EnumVemiSensors(&info, true);
+    if (status != 0)
+        return (uint32_t)status;
+    do {
+        double value = (double)info.reading;
+        const char* unit = "";
+        switch (info.sensorType) {
+        case 1: unit = "C"; break;
+        case 2: value /= 100; unit = "Volt"; break;
+        case 3: unit = "RPM"; break;
+        case 5: value /= 100; unit = "A"; break;
+        default: break;
+        }
+        printf("%-15.12s: %8.2f %s\n", info.description, value, unit);
+        status = EnumVemiSensors(&info, false);
+    } while (status == 0);
+    // A read failing in the middle has been reported; what was listed stands.
+    return 0;
+}

@@ -1,0 +1,22 @@
+// /dmpusr: hex dump of the user EEPROM.
+#include <string.h>
+
+#include "../interface/VemiInterface.h"
+#include "CmdTable.h"
+
+#define USER_EEPROM_SIZE 128
+
+uint32_t ShowUserEeprom(void*)
+{
+    uint8_t buffer[USER_EEPROM_SIZE];
+    uint32_t bytesReturned = 0;
+    // A driver that reports more than it wrote shows zeros, never old stack bytes.
+    memset(buffer, 0, sizeof(buffer));
+    uint32_t status = VemiIoCall(0x7000, 0, NULL, 0, buffer, sizeof(buffer), &bytesReturned);
+    if (status != 0) {
+        PrintVemiError("Reading user eeprom", status);
+        return status;
+    }
+    PrintData(buffer, bytesReturned < USER_EEPROM_SIZE ? bytesReturned : USER_EEPROM_SIZE);
+    return 0;
+}

@@ -1,0 +1,8 @@
+// VemiCmd: firmware services of the board through the driver at /dev/vemix.
+#include "CmdTable.h"
+#include "ExitStatus.h"
+
+int main(int argc, char** argv)
+{
+    return FinishOutput(ExitStatusOf((uint32_t)VemiMain(argc, argv)));
+}
