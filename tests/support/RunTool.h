@@ -1,0 +1,42 @@
+// Runs the real built VemiCmd under vemisim, the way a user or a script does, and
+// collects standard output, standard error, the exit status and the board's trace.
+#ifndef VEMI_TEST_RUN_TOOL_H
+#define VEMI_TEST_RUN_TOOL_H
+
+#include <string>
+#include <vector>
+
+struct RunOptions {
+    std::string boardJson;   // written to a board file; empty: the default board
+    std::string board;       // a board file path or library name, instead of boardJson
+    std::string input;       // standard input
+    bool fastClock = true;
+    bool simulated = true;   // false: run VemiCmd alone, with no board preloaded
+    std::vector<std::string> simArgs; // more vemisim options
+    int signalAfterMs = 0;   // send `signal` this long after the start
+    int signal = 0;
+    int keyAfterMs = 0;      // run on a terminal and press a key this long after the start
+    std::string stdoutPath;  // instead of a capture file (such as /dev/full)
+};
+
+struct RunResult {
+    std::string out;
+    std::string err;
+    std::string trace;
+    int exitStatus = -1; // exit status, or -1 when ended by a signal
+    int signal = 0;      // the signal that ended it
+    bool terminalSane = true; // the terminal's line mode survived the run (keyAfterMs)
+};
+
+RunResult RunVemiCmd(const std::vector<std::string>& args, const RunOptions& options = {});
+// Runs vemisim itself with these arguments (any command after "--").
+RunResult RunVemisim(const std::vector<std::string>& args, const RunOptions& options = {});
+
+std::string VemiCmdPath();
+std::string VemisimPath();
+std::string TestBoardPath(const std::string& name); // tests/boards/NAME.json
+
+// The trace without event lines, or only the lines that start with `prefix`.
+std::string TraceLines(const std::string& trace, const std::string& prefix);
+
+#endif
