@@ -1,6 +1,8 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "ExitStatus.h"
 
@@ -10,9 +12,24 @@ int ExitStatusOf(uint32_t result)
     return (status == 0 && result != 0) ? 255 : status;
 }
 
+int gOutputErrno = 0;
+
+void GuardStandardStreams(void)
+{
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int held = open("/dev/null", O_RDONLY);
+        if (held != fd && held >= 0) {
+            dup2(held, fd);
+            close(held);
+        }
+    }
+}
+
 int FinishOutput(int status)
 {
-    int error = fflush(stdout) == 0 ? 0 : errno;
+    int error = fflush(stdout) == 0 ? gOutputErrno : errno;
     if (error == 0 && !ferror(stdout))
         return status;
     // Standard output is the product; standard error is the only place left to say it failed.

@@ -8,6 +8,15 @@
 // 0x600, ...) gives 255, so that no failure ends as success.
 int ExitStatusOf(uint32_t result);
 
+// Error number of the first failed block write to standard output, 0 if none:
+// by the end of the run the C library's errno no longer tells it.
+extern int gOutputErrno;
+
+// Keeps descriptors 0 to 2 taken before anything is opened, so that the device
+// node never becomes standard output when the caller closed it; a closed standard
+// output or error is held by a read-only descriptor, on which writes fail visibly.
+void GuardStandardStreams(void);
+
 // Flushes standard output. When it could not be written, says so in one line on
 // standard error and returns 255, unless `status` already reports a failure.
 int FinishOutput(int status);

@@ -1,9 +1,11 @@
 // Hex dump. Rows are built from lookup tables into one block that is written whole,
 // so that dumps of any size run at memory speed and hold no more than the block.
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "CmdTable.h"
+#include "ExitStatus.h"
 #include "ProgramState.h"
 
 namespace {
@@ -38,8 +40,8 @@ struct BlockWriter {
     void Commit(char* end) { used = (size_t)(end - sBlock); }
     void Flush()
     {
-        if (used > 0)
-            fwrite(sBlock, 1, used, stdout);
+        if (used > 0 && fwrite(sBlock, 1, used, stdout) != used && gOutputErrno == 0)
+            gOutputErrno = errno;
         used = 0;
     }
 };

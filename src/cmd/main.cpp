@@ -4,5 +4,6 @@
 
 int main(int argc, char** argv)
 {
+    GuardStandardStreams();
     return FinishOutput(ExitStatusOf((uint32_t)VemiMain(argc, argv)));
 }

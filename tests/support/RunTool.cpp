@@ -49,7 +49,7 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
     pid_t pid = fork();
     if (pid == 0) {
         int i = slave >= 0 ? slave : open(in.c_str(), O_RDONLY);
-        int o1 = open(o.stdoutPath.empty() ? out.c_str() : o.stdoutPath.c_str(),
+        int o1 = open(o.stdoutPath.empty() || o.stdoutPath == "-" ? out.c_str() : o.stdoutPath.c_str(),
                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (slave >= 0) {
@@ -59,6 +59,8 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         dup2(i, 0);
         dup2(o1, 1);
         dup2(e, 2);
+        if (o.stdoutPath == "-")
+            close(1);
         std::vector<char*> args;
         for (const std::string& a : argv)
             args.push_back((char*)a.c_str());

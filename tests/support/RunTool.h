@@ -16,7 +16,7 @@ struct RunOptions {
     int signalAfterMs = 0;   // send `signal` this long after the start
     int signal = 0;
     int keyAfterMs = 0;      // run on a terminal and press a key this long after the start
-    std::string stdoutPath;  // instead of a capture file (such as /dev/full)
+    std::string stdoutPath;  // instead of a capture file (such as /dev/full); "-" closes it
 };
 
 struct RunResult {
