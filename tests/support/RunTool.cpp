@@ -135,7 +135,7 @@ std::vector<std::string> SimArgs(const RunOptions& o, const std::string& dir)
 
 std::string VemiCmdPath() { return VEMI_TEST_VEMICMD; }
 std::string VemisimPath() { return VEMI_TEST_VEMISIM; }
-std::string TestBoardPath(const std::string& name) { return std::string(VEMI_TEST_BOARDS) + "/" + name + ".json"; }
+std::string LibraryBoardPath(const std::string& name) { return std::string(VEMI_TEST_BOARDS) + "/" + name + ".json"; }
 
 RunResult RunVemiCmd(const std::vector<std::string>& args, const RunOptions& o)
 {

@@ -34,7 +34,7 @@ RunResult RunVemisim(const std::vector<std::string>& args, const RunOptions& opt
 
 std::string VemiCmdPath();
 std::string VemisimPath();
-std::string TestBoardPath(const std::string& name); // tests/boards/NAME.json
+std::string LibraryBoardPath(const std::string& name); // a board of the library, by name
 
 // The trace without event lines, or only the lines that start with `prefix`.
 std::string TraceLines(const std::string& trace, const std::string& prefix);
