@@ -181,9 +181,10 @@ int DeviceRequest(int fd, unsigned long request, void* arg)
     } else {
         static IoctlFn fn = Next<IoctlFn>("ioctl");
         status = fn(fd, request, arg) == 0 ? 0 : (uint32_t)errno;
-        if (sim->traceFd >= 0 && readable)
+        uint32_t returned = 0;
+        if (sim->traceFd >= 0 && readable && CopyFromCaller(&returned, rec.bytesReturned, 4))
             WriteTrace(sim->traceFd, TraceLine(entry.group, entry.offset, entry.in, rec.outBufferLen,
-                                               status, 0));
+                                               status, returned));
     }
     if (readable)
         RecordAfter(&sim->recorder, entry, rec, status);
