@@ -1,0 +1,160 @@
+// Whole-process figures, each beside its yardstick from the same run:
+//  - a 64 MiB direct call under the simulated board (full and /s forms) against
+//    xxd and hexdump -C on the same bytes from a file, all to /dev/null, runs
+//    alternating, medians;
+//  - peak memory of that direct call;
+//  - start-up instructions of VemiCmd /ver (callgrind) against a C program that
+//    prints one line, both beside the same device stub, and both without one.
+// Usage: process_bench VEMISIM VEMICMD TINY_DEVICE_SO ONE_LINE [RUNS]
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "BoardModel.h"
+
+namespace {
+
+const uint64_t kSize = 64ull << 20;
+const uint64_t kSeed = 7;
+
+struct Outcome {
+    double seconds = 0;
+    long maxRssKiB = 0;
+    int status = -1;
+    std::string err;
+};
+
+Outcome Run(const std::vector<std::string>& argv, const std::string& preload = "")
+{
+    std::string errPath = "/tmp/process-bench-stderr";
+    struct timespec t0, t1;
+    clock_gettime(CLOCK_MONOTONIC, &t0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(devnull, 1);
+        dup2(err, 2);
+        if (!preload.empty())
+            setenv("LD_PRELOAD", preload.c_str(), 1);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back((char*)a.c_str());
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage ru;
+    wait4(pid, &status, 0, &ru);
+    clock_gettime(CLOCK_MONOTONIC, &t1);
+    Outcome o;
+    o.seconds = (double)(t1.tv_sec - t0.tv_sec) + (double)(t1.tv_nsec - t0.tv_nsec) / 1e9;
+    o.maxRssKiB = ru.ru_maxrss;
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errPath);
+    o.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return o;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+long long CallgrindInstructions(const std::vector<std::string>& argv, const std::string& preload)
+{
+    std::vector<std::string> cmd = {"valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"};
+    cmd.insert(cmd.end(), argv.begin(), argv.end());
+    Outcome o = Run(cmd, preload);
+    size_t at = o.err.find("Collected : ");
+    return at == std::string::npos ? -1 : atoll(o.err.c_str() + at + 12);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 5) {
+        fprintf(stderr, "usage: process_bench VEMISIM VEMICMD TINY_DEVICE_SO ONE_LINE [RUNS]\n");
+        return 2;
+    }
+    std::string vemisim = argv[1], vemicmd = argv[2], tiny = argv[3], oneLine = argv[4];
+    int runs = argc > 5 ? atoi(argv[5]) : 5;
+
+    // The same 64 MiB of random bytes: as a file for xxd and hexdump, as a raw service for the board.
+    std::string dir = "/tmp/process-bench";
+    mkdir(dir.c_str(), 0755);
+    std::string data = dir + "/random.bin", board = dir + "/board.json";
+    {
+        RawServiceDef raw;
+        raw.pattern = RawServiceDef::kRandom;
+        raw.seed = kSeed;
+        std::vector<uint8_t> bytes(kSize);
+        FillPattern(raw, 0, bytes.data(), bytes.size());
+        std::ofstream(data, std::ios::binary).write((const char*)bytes.data(), (std::streamsize)bytes.size());
+        std::ofstream(board) << "{\"raw\": [{\"group\": \"0xB000\", \"offset\": 0, \"size\": " << kSize
+                             << ", \"pattern\": \"random\", \"seed\": " << kSeed << "}]}";
+    }
+    std::string olen = "/olen:" + std::to_string(kSize);
+    std::vector<std::string> full = {vemisim, "--board", board, "--", vemicmd, "/ig:B000", "/io:0", "/ibuf:X", olen};
+    std::vector<std::string> bare = full;
+    bare.push_back("/s");
+    struct Contender {
+        const char* name;
+        std::vector<std::string> argv;
+        std::vector<double> times;
+        long maxRss = 0;
+    } contenders[] = {
+        {"VemiCmd direct call, full form", full, {}, 0},
+        {"VemiCmd direct call, /s form", bare, {}, 0},
+        {"xxd", {"xxd", data}, {}, 0},
+        {"hexdump -C", {"hexdump", "-C", data}, {}, 0},
+    };
+    for (int i = 0; i < runs; i++)
+        for (Contender& c : contenders) {
+            Outcome o = Run(c.argv);
+            if (o.status != 0) {
+                fprintf(stderr, "%s failed (%d): %s\n", c.name, o.status, o.err.c_str());
+                return 1;
+            }
+            c.times.push_back(o.seconds);
+            c.maxRss = std::max(c.maxRss, o.maxRssKiB);
+        }
+
+    double mb = (double)kSize / 1e6;
+    double xxd = mb / Median(contenders[2].times), hexdump = mb / Median(contenders[3].times);
+    printf("64 MiB hex dump to /dev/null, median of %d alternating runs:\n", runs);
+    for (Contender& c : contenders) {
+        double rate = mb / Median(c.times);
+        printf("  %-32s %8.3f s %8.1f MB/s  %6.2f x xxd  %7.2f x hexdump -C\n", c.name, Median(c.times), rate,
+               rate / xxd, rate / hexdump);
+    }
+    printf("\nPeak memory (max RSS) of the 64 MiB direct call: full form %.1f MiB, /s form %.1f MiB"
+           " (the output area alone: 64.0 MiB)\n",
+           contenders[0].maxRss / 1024.0, contenders[1].maxRss / 1024.0);
+
+    long long toolStub = CallgrindInstructions({vemicmd, "/ver"}, tiny);
+    long long lineStub = CallgrindInstructions({oneLine}, tiny);
+    long long toolAlone = CallgrindInstructions({vemicmd, "/ver"}, "");
+    long long lineAlone = CallgrindInstructions({oneLine}, "");
+    printf("\nStart-up, instructions (callgrind):\n");
+    printf("  beside a device stub: VemiCmd /ver %lld, one-line C program %lld: %.3f x\n", toolStub, lineStub,
+           (double)toolStub / (double)lineStub);
+    printf("  without a device:     VemiCmd /ver %lld, one-line C program %lld: %.3f x\n", toolAlone, lineAlone,
+           (double)toolAlone / (double)lineAlone);
+    return 0;
+}
