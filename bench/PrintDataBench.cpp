@@ -102,7 +102,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& r : runs)
-            bytesPerSecond[r.benchmark_name()] = r.counters.at("bytes_per_second");
+            bytesPerSecond[r.run_name.function_name] = r.counters.at("bytes_per_second");
         ConsoleReporter::ReportRuns(runs);
     }
 };

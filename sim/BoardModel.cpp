@@ -348,6 +348,12 @@ void FillPattern(const RawServiceDef& raw, uint64_t pos, uint8_t* dst, size_t le
             z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
             z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
             z ^= z >> 31;
+            if (at % 8 == 0 && len - i >= 8) { // whole words: one store each
+                for (unsigned b = 0; b < 8; b++)
+                    dst[i + b] = (uint8_t)(z >> (8 * b));
+                i += 8;
+                continue;
+            }
             for (unsigned b = (unsigned)(at % 8); b < 8 && i < len; b++, i++)
                 dst[i] = (uint8_t)(z >> (8 * b));
         }
