@@ -37,6 +37,15 @@ const uint32_t kServices[][2] = {
     {0x6000, 4}, {0x6000, 0}, {0x6000, 6}, {0x7000, 0}, {0x8000, 1},
 };
 
+FaultDef FaultFor(const uint32_t service[2])
+{
+    FaultDef f;
+    f.anyGroup = f.anyOffset = false;
+    f.group = service[0];
+    f.offset = service[1];
+    return f;
+}
+
 BoardConfig HostileBoard(Input* in)
 {
     BoardConfig b = DefaultBoard();
@@ -64,19 +73,13 @@ BoardConfig HostileBoard(Input* in)
             break;
         }
         case 2: {
-            FaultDef f;
-            f.anyGroup = f.anyOffset = false;
-            f.group = service[0];
-            f.offset = service[1];
+            FaultDef f = FaultFor(service);
             f.statuses = {statuses[in->Byte() % 4], statuses[in->Byte() % 4]};
             b.faults.push_back(f);
             break;
         }
         case 3: {
-            FaultDef f;
-            f.anyGroup = f.anyOffset = false;
-            f.group = service[0];
-            f.offset = service[1];
+            FaultDef f = FaultFor(service);
             f.hasTruncate = true;
             f.truncate = in->Byte() % 64;
             f.hasReturned = true;
