@@ -157,6 +157,10 @@ int OpenatAny(int dirfd, const char* path, int flags, mode_t mode)
     return IsDevicePath(path) ? OpenDevice(flags) : fn(dirfd, path, flags, mode);
 }
 
+#ifndef O_TMPFILE
+#define O_TMPFILE 0
+#endif
+
 mode_t ModeArg(int flags, va_list ap)
 {
     return (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(ap, int) : 0;
