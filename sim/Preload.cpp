@@ -157,13 +157,19 @@ int OpenatAny(int dirfd, const char* path, int flags, mode_t mode)
     return IsDevicePath(path) ? OpenDevice(flags) : fn(dirfd, path, flags, mode);
 }
 
-#ifndef O_TMPFILE
-#define O_TMPFILE 0
+// Whether open was given a mode argument, as the C library decides it.
+bool NeedsMode(int flags)
+{
+#ifdef O_TMPFILE
+    if ((flags & O_TMPFILE) == O_TMPFILE)
+        return true;
 #endif
+    return (flags & O_CREAT) != 0;
+}
 
 mode_t ModeArg(int flags, va_list ap)
 {
-    return (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(ap, int) : 0;
+    return NeedsMode(flags) ? (mode_t)va_arg(ap, int) : 0;
 }
 
 int DeviceRequest(int fd, unsigned long request, void* arg)
