@@ -228,6 +228,9 @@ bool WriteAnswer(const Answer& a, void* out, uint64_t len)
 
 void BoardInit(BoardModel* model, const BoardConfig& board)
 {
+    auto trace = std::move(model->trace);
+    *model = BoardModel(); // watchdog, LED, clock and fault counts start anew
+    model->trace = std::move(trace);
     model->board = board;
     model->faultCalls.assign(board.faults.size(), 0);
     model->recordingUsed.assign(board.recording.size(), false);

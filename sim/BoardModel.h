@@ -29,6 +29,7 @@ struct BoardModel {
     std::vector<std::string> events; // what the current request did, traced after its line
 };
 
+// Puts the model in its start state with this board; a trace sink already set stays.
 void BoardInit(BoardModel* model, const BoardConfig& board);
 
 // Answers the request whose record is at `record` (caller memory). 0 or a status code.

@@ -57,6 +57,9 @@ void PrintData(const void* data, uint32_t len);
 // its length; returns 0 and leaves `*out` alone when the type letter is unknown.
 uint32_t ParseInputDefString(char* text, uint8_t** out);
 
+// Builds the direct call's in-buffer from a definition, releasing the earlier one.
+void ReplaceInBuffer(char* definition);
+
 // Sensor walk: 0 with a record read, -1 after the last sensor, or a failure status.
 struct TSensorInfo;
 int32_t EnumVemiSensors(TSensorInfo* info, bool first);

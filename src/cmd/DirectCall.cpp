@@ -32,9 +32,7 @@ static void AskMissingValues(void)
         memset(line, 0, sizeof(line)); // a failed read gives an empty definition
         Prompt("InBuffer:");
         if (scanf("%255s", line) != 1) { /* empty definition */ }
-        free(gInBuffer);
-        gInBuffer = NULL;
-        gInBufferLen = ParseInputDefString(line, &gInBuffer);
+        ReplaceInBuffer(line);
     }
     if (!(gParamFound & PARAM_OUT_LEN)) {
         Prompt("OutBuffer Length:");

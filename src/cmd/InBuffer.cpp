@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "CmdTable.h"
+#include "ProgramState.h"
 
 #define IN_BUFFER_MAX 255 // numeric definitions hold at most this many bytes
 
@@ -47,4 +48,12 @@ uint32_t ParseInputDefString(char* text, uint8_t** out)
             buffer[len++] = (uint8_t)(value >> (8 * i)); // little-endian
     }
     return len;
+}
+
+void ReplaceInBuffer(char* definition)
+{
+    // An unknown letter leaves the pointer alone: release first, so nothing stale remains.
+    free(gInBuffer);
+    gInBuffer = NULL;
+    gInBufferLen = ParseInputDefString(definition, &gInBuffer);
 }

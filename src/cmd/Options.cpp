@@ -48,10 +48,7 @@ int32_t ParseOutBufferLen(_CmdParam*, char** argv, int32_t, int32_t* position)
 
 int32_t ParseInBuffer(_CmdParam*, char** argv, int32_t, int32_t* position)
 {
-    // A repeated /ibuf: replaces the earlier buffer; release it rather than lose it.
-    free(gInBuffer);
-    gInBuffer = NULL;
-    gInBufferLen = ParseInputDefString(argv[*position] + 6, &gInBuffer);
+    ReplaceInBuffer(argv[*position] + 6); // a repeated /ibuf: releases the earlier buffer
     gParamFound |= PARAM_IN_BUFFER;
     return 0;
 }

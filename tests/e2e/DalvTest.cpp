@@ -5,8 +5,6 @@
 
 namespace {
 
-const char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
-
 RunResult Dalv(const std::string& board)
 {
     RunOptions o;

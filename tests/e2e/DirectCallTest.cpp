@@ -5,8 +5,6 @@
 
 namespace {
 
-const char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
-
 TEST(DirectCall, TheHelpsExampleTurnsTheLedRedWithoutAsking)
 {
     RunResult r = RunVemiCmd({"/ig:0x8000", "/io:0x1", "/ibuf:B:1", "/olen:0"});

@@ -5,7 +5,6 @@
 
 namespace {
 
-const char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
 const char kVersionReport[] =
     "Vemilex Version:         2.01.0042\n"
     "Mainboard:               SIM-100\n"

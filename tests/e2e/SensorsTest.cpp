@@ -5,8 +5,6 @@
 
 namespace {
 
-const char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
-
 RunResult Sens(const std::string& board, std::vector<std::string> args = {"/s", "/sens"})
 {
     RunOptions o;

@@ -5,8 +5,6 @@
 
 namespace {
 
-const char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
-
 std::string Fault(const std::string& what)
 {
     return R"({"faults": [{"group": "0x7000", "offset": 0, )" + what + "}]}";

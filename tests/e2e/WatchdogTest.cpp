@@ -7,7 +7,6 @@
 
 namespace {
 
-const char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
 const char kArmed[] =
     "Watchdog set to 5 sec\n"
     "Retrigger every 2 sec\n"

@@ -64,7 +64,5 @@ BoardModel* FreshDefaultBoard()
     static BoardConfig config = DefaultBoard();
     static BoardModel model;
     BoardInit(&model, config);
-    model.wdtArmedSeconds = 0;
-    model.clockSkewMs = 0;
     return &model;
 }

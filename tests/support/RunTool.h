@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// The title line every run prints first unless silent.
+constexpr char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
+
 struct RunOptions {
     std::string boardJson;   // written to a board file; empty: the default board
     std::string board;       // a board file path or library name, instead of boardJson
