@@ -1,11 +1,9 @@
-// Same contract and traces as the channel over the ioctl; only the transport differs.
+// The transport answered in-process by a board model, in place of the ioctl.
 #include <errno.h>
-#include <stdio.h>
 
-#include "../src/interface/VemiInterface.h"
+#include "../src/interface/VemiTransport.h"
 #include "InProcessChannel.h"
 
-int gVemix_dev = 0;
 static BoardModel* sModel = nullptr;
 
 void SimChannelAttach(BoardModel* model)
@@ -14,36 +12,16 @@ void SimChannelAttach(BoardModel* model)
     gVemix_dev = 0;
 }
 
-int32_t VemiInit(void)
+int VemiTransportOpen(const char*)
 {
-    gVemix_dev = sModel != nullptr ? 3 : -1;
-    if (gVemix_dev == -1) {
-        printf("Open '%s' failed\n", VEMI_DEVICE_PATH);
+    if (sModel == nullptr) {
+        errno = ENOENT;
         return -1;
     }
-    return 0;
+    return 3;
 }
 
-uint32_t VemiIoCall(uint32_t indexGroup, uint32_t indexOffset, void* inBuffer,
-                    uint32_t inBufferLen, void* outBuffer, uint32_t outBufferLen,
-                    uint32_t* bytesReturned)
+uint32_t VemiTransportRequest(int, vemix_struct* request)
 {
-    vemix_struct request(indexGroup, indexOffset, inBuffer, inBufferLen, outBuffer,
-                         outBufferLen, bytesReturned, NULL);
-    if (gDebugMode)
-        printf("VemiIoCall\n");
-    uint32_t status = BoardRequest(sModel, &request);
-    if (status == 0)
-        return VEMI_SUCCESS;
-    errno = (int)status;
-    if (gDebugMode)
-        printf("VemiCall failed with status %X, errno %X\n", (unsigned)-1, status);
-    return status;
-}
-
-int32_t VemiClose(void)
-{
-    if (gDebugMode)
-        printf("Close\n");
-    return 0;
+    return BoardRequest(sModel, request);
 }

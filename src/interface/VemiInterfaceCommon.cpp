@@ -1,10 +1,44 @@
-// What every implementation of the driver channel shares: the debug flag and the
-// wording of a request's outcome.
+// The driver channel's policy, the same over every transport: the open message,
+// the debug lines, the status code, and the wording of a request's outcome.
 #include <stdio.h>
 
 #include "VemiInterface.h"
+#include "VemiTransport.h"
 
+int gVemix_dev = 0;
 bool gDebugMode = false;
+
+int32_t VemiInit(void)
+{
+    gVemix_dev = VemiTransportOpen(VEMI_DEVICE_PATH);
+    if (gVemix_dev == -1) {
+        printf("Open '%s' failed\n", VEMI_DEVICE_PATH);
+        return -1;
+    }
+    return 0;
+}
+
+uint32_t VemiIoCall(uint32_t indexGroup, uint32_t indexOffset, void* inBuffer,
+                    uint32_t inBufferLen, void* outBuffer, uint32_t outBufferLen,
+                    uint32_t* bytesReturned)
+{
+    vemix_struct request(indexGroup, indexOffset, inBuffer, inBufferLen, outBuffer,
+                         outBufferLen, bytesReturned, NULL);
+    if (gDebugMode)
+        printf("VemiIoCall\n");
+    uint32_t status = VemiTransportRequest(gVemix_dev, &request);
+    // A failed ioctl returns -1; the trace shows that and the error number it left.
+    if (status != VEMI_SUCCESS && gDebugMode)
+        printf("VemiCall failed with status %X, errno %X\n", (unsigned)-1, status);
+    return status;
+}
+
+int32_t VemiClose(void)
+{
+    if (gDebugMode)
+        printf("Close\n");
+    return 0;
+}
 
 void PrintVemiError(const char* what, uint32_t status)
 {
