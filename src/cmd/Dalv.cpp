@@ -26,13 +26,18 @@ uint32_t ShowDalvInfo(void*)
 
     uint32_t rc = VemiIoCall(0x5000, 1, NULL, 0, &status, sizeof(status), &bytesReturned);
     if (rc == VEMI_NOT_SUPPORTED) {
-        printf("Service not Supported\n");
+        printf("Service not Supported\n"); // a board without a UPS: an answer, not a failure
         return 0;
     }
-    // These values are shown as they stand, whether or not their reads succeeded.
-    VemiIoCall(0x5000, 2, NULL, 0, version, sizeof(version), &bytesReturned);
-    VemiIoCall(0x5000, 3, NULL, 0, &pwrFailCounter, sizeof(pwrFailCounter), &bytesReturned);
-    VemiIoCall(0x5000, 4, NULL, 0, pwrFailTimes, sizeof(pwrFailTimes), &bytesReturned);
+    // The report goes on after a failed read and shows the values as they stand, but
+    // the first failure, in read order, is the command's result.
+    uint32_t firstFailure = rc;
+    rc = VemiIoCall(0x5000, 2, NULL, 0, version, sizeof(version), &bytesReturned);
+    firstFailure = firstFailure != 0 ? firstFailure : rc;
+    rc = VemiIoCall(0x5000, 3, NULL, 0, &pwrFailCounter, sizeof(pwrFailCounter), &bytesReturned);
+    firstFailure = firstFailure != 0 ? firstFailure : rc;
+    rc = VemiIoCall(0x5000, 4, NULL, 0, pwrFailTimes, sizeof(pwrFailTimes), &bytesReturned);
+    firstFailure = firstFailure != 0 ? firstFailure : rc;
 
     printf("Status:                  ");
     PrintUpsState(status);
@@ -48,9 +53,11 @@ uint32_t ShowDalvInfo(void*)
         printf("GPIO Info:   Addr(IO): 0x%04X Bitmask: 0x%02X\n", gpio.address + gpio.offset,
                gpio.bitmask);
     else if (rc == VEMI_NOT_SUPPORTED || rc == VEMI_GPIO_NOT_SUPPORTED)
-        printf("GPIO Info:   not supported\n");
+        printf("GPIO Info:   not supported\n"); // older boards: not a failure
     else
         printf("GPIO Info:   read failed with error 0x%x\n", rc);
+    if (rc != VEMI_NOT_SUPPORTED && rc != VEMI_GPIO_NOT_SUPPORTED)
+        firstFailure = firstFailure != 0 ? firstFailure : rc;
 
     Vemi_GpioInfoEx gpioEx(0, 0, 0, 0, 0);
     rc = VemiIoCall(0x5000, 0xA1, NULL, 0, &gpioEx, sizeof(gpioEx), &bytesReturned);
@@ -64,6 +71,6 @@ uint32_t ShowDalvInfo(void*)
     } else {
         printf("GPIO InfoEx: read failed with error 0x%x\n", rc);
     }
-    // The extended record alone decides the result, so "not supported" there is an exit status.
-    return rc;
+    // "Not supported" of the extended record is a failure: /dalv then exits 1 or 3.
+    return firstFailure != 0 ? firstFailure : rc;
 }

@@ -6,26 +6,29 @@
 #include "CmdTable.h"
 #include "VemiRecords.h"
 
-static uint32_t nSens = 0xFFFFFFFF; // highest sensor number; 0xFFFFFFFF until read
+static uint32_t nSens = 0xFFFFFFFF; // highest sensor number, once read
+static bool nSensRead = false;      // the count was read: any value of nSens is a count
 static uint32_t ActSens = 1;        // number of the next sensor to read
 
 void ResetSensorWalk(void)
 {
     nSens = 0xFFFFFFFF;
+    nSensRead = false;
     ActSens = 1;
 }
 
 int32_t EnumVemiSensors(TSensorInfo* info, bool first)
 {
     uint32_t bytesReturned = 0;
-    if (nSens == 0xFFFFFFFF) {
+    if (!nSensRead) {
         uint32_t count = 0;
         uint32_t status = VemiIoCall(0x2000, 0, NULL, 0, &count, sizeof(count), &bytesReturned);
         if (status != 0) {
             PrintVemiError("Reading max number of sensors", status);
             return (int32_t)status;
         }
-        nSens = count;
+        nSens = count; // a read that wrote nothing leaves 0: no sensors
+        nSensRead = true;
     }
     if (first)
         ActSens = 1;
@@ -61,6 +64,7 @@ uint32_t ShowVemiSensors(void*)
         printf("%-15.12s: %8.2f %s\n", info.description, value, unit);
         status = EnumVemiSensors(&info, false);
     } while (status == 0);
-    // A read failing in the middle has been reported; what was listed stands.
-    return 0;
+    // The end of the walk is success; a read failing in the middle has been reported,
+    // and what was listed stands, but the run must not end as if all was read.
+    return status == -1 ? 0 : (uint32_t)status;
 }

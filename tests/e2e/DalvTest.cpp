@@ -61,12 +61,12 @@ TEST(Dalv, StateLines)
         EXPECT_EQ(Line(Dalv(std::string(R"({"ups": {"status": ")") + c.status + "\"}}").out, 0), c.line);
 }
 
-TEST(Dalv, AFailedStatusReadLeavesZeroAndTheReportGoesOn)
+TEST(Dalv, AFailedStatusReadLeavesZeroAndTheReportGoesOnButFails)
 {
     RunResult r = Dalv(R"({"faults": [{"group": "0x5000", "offset": 1, "status": "0x708"}]})");
     EXPECT_EQ(Line(r.out, 0), "Status:                  0x0");
     EXPECT_EQ(Line(r.out, 1), "DALV Version:            1.05");
-    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.exitStatus, 8);
 }
 
 TEST(Dalv, NoUpsServiceIsAnAnswerNotAFailure)
@@ -86,6 +86,10 @@ TEST(Dalv, ValuesOfFailedReadsAreShownAsTheyStand)
     EXPECT_EQ(Line(r.out, 1), "DALV Version:            0.00");
     EXPECT_EQ(Line(r.out, 2), "PwrFail Counter:         3");
     EXPECT_EQ(Line(r.out, 3), "PwrFail Time[0]:         0");
+    EXPECT_EQ(r.exitStatus, 8); // the first failure in read order
+    r = Dalv(R"({"faults": [{"group": "0x5000", "offset": 3, "status": "0x33"},
+                            {"group": "0x5000", "offset": 4, "status": "0x708"}]})");
+    EXPECT_EQ(r.exitStatus, 0x33);
 }
 
 TEST(Dalv, GpioSumIsAPlainIntegerSum)
@@ -109,8 +113,9 @@ TEST(Dalv, GpioReadsNotSupportedOrFailing)
     } cases[] = {
         {"0x701", "0x703", "GPIO Info:   not supported", "GPIO InfoEx: not supported", 3},
         {"0x703", "0x701", "GPIO Info:   not supported", "GPIO InfoEx: not supported", 1},
-        {"0x708", "0x7AB", "GPIO Info:   read failed with error 0x708", "GPIO InfoEx: read failed with error 0x7ab", 0xAB},
-        {"0x5", "0x0", "GPIO Info:   read failed with error 0x5", "", 0},
+        {"0x708", "0x7AB", "GPIO Info:   read failed with error 0x708", "GPIO InfoEx: read failed with error 0x7ab", 8},
+        {"0x5", "0x0", "GPIO Info:   read failed with error 0x5", "", 5},
+        {"0x708", "0x701", "GPIO Info:   read failed with error 0x708", "GPIO InfoEx: not supported", 8},
     };
     for (const Case& c : cases) {
         RunResult r = Dalv(std::string(R"({"faults": [{"group": "0x5000", "offset": "0xA0", "status": ")") + c.a0 +

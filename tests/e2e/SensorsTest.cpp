@@ -54,13 +54,17 @@ TEST(Sensors, TwelveCharacterDescriptionsHaveNoTerminator)
                      "               :     2.00 C\n");
 }
 
-TEST(Sensors, AReadFailingInTheMiddleEndsTheListingAsSuccess)
+TEST(Sensors, AReadFailingInTheMiddleEndsTheListingWithItsStatus)
 {
     RunResult r = Sens(R"({"faults": [{"group": "0x2000", "offset": 3, "status": "0x708"}]})");
     EXPECT_EQ(r.out, "CPU            :    45.00 C\n"
                      "System         :    38.00 C\n"
                      "Function Reading sensor failed: Device Busy\n");
-    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.exitStatus, 8);
+    // A failed walk stops the commands after it in table order.
+    r = Sens(R"({"faults": [{"group": "0x2000", "offset": 3, "status": "0x700"}]})", {"/s", "/sens", "/dalv"});
+    EXPECT_EQ(r.exitStatus, 255);
+    EXPECT_EQ(TraceLines(r.trace, "0x5000"), "");
 }
 
 TEST(Sensors, NoSensorsOrNoCountIsAFailure)
@@ -92,6 +96,14 @@ TEST(Sensors, TheCountIsReadOnceAndSensorsAreNumberedFromOne)
     EXPECT_EQ(r.trace, "0x2000/0x0 in=- out=4 status=0x0 returned=4\n"
                        "0x2000/0x1 in=- out=56 status=0x0 returned=56\n"
                        "0x2000/0x2 in=- out=56 status=0x0 returned=56\n");
+    // A count of 0xFFFFFFFF is a count like any other, not "not read yet".
+    r = Sens(R"({"sensorCount": 4294967295, "sensors": [{"type": 1, "reading": 1, "description": "X"}]})");
+    EXPECT_EQ(TraceLines(r.trace, "0x2000/0x0"), "0x2000/0x0 in=- out=4 status=0x0 returned=4\n");
+    EXPECT_EQ(r.exitStatus, 1);
+    // A count read that writes nothing is no sensors.
+    r = Sens(R"({"faults": [{"group": "0x2000", "offset": 0, "truncate": 0}]})");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.exitStatus, 255);
 }
 
 } // namespace

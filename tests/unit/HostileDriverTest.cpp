@@ -69,7 +69,7 @@ TEST(HostileDriver, AHugeSensorCountEndsAtTheFirstFailingRead)
     Outcome o = RunOn(R"({"sensorCount": 4294967294, "sensors": [{"type": 1, "reading": 1, "description": "X"}]})",
                     {"/s", "/sens"});
     EXPECT_EQ(o.out, "X              :     1.00 C\nFunction Reading sensor not supported\n");
-    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.status, 1);
 }
 
 TEST(HostileDriver, ShortAnswersLeaveZeroedRecords)
