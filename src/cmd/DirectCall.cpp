@@ -6,13 +6,14 @@
 
 #include "../interface/VemiInterface.h"
 #include "CmdTable.h"
+#include "ExitStatus.h"
 #include "ProgramState.h"
 
 // The answer is read right after the prompt; flush so the prompt is visible first.
 static void Prompt(const char* text)
 {
     printf("%s", text);
-    fflush(stdout);
+    FlushOutput();
 }
 
 // Asks for each value the command line did not give. A failed conversion leaves

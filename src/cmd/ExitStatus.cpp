@@ -14,6 +14,12 @@ int ExitStatusOf(uint32_t result)
 
 int gOutputErrno = 0;
 
+void FlushOutput(void)
+{
+    if (fflush(stdout) != 0 && gOutputErrno == 0)
+        gOutputErrno = errno;
+}
+
 void GuardStandardStreams(void)
 {
     for (int fd = 0; fd <= 2; fd++) {

@@ -12,6 +12,9 @@ int ExitStatusOf(uint32_t result);
 // by the end of the run the C library's errno no longer tells it.
 extern int gOutputErrno;
 
+// Flushes standard output now, keeping the error number of a first failure.
+void FlushOutput(void);
+
 // Keeps descriptors 0 to 2 taken before anything is opened, so that the device
 // node never becomes standard output when the caller closed it; a closed standard
 // output or error is held by a read-only descriptor, on which writes fail visibly.

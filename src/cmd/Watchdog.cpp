@@ -1,95 +1,19 @@
 // /wdt: arms the hardware watchdog, keeps it from expiring for ten seconds, disarms it.
-// Once armed, only a deliberate key press may leave it armed: a failed retrigger or
-// an interrupt disarms it first, since an armed watchdog left behind restarts the machine.
-#include <poll.h>
-#include <signal.h>
+// Once armed, only a deliberate key press may leave it armed: a failed retrigger, a
+// signal or an output error disarms it first, since an armed watchdog left behind
+// restarts the machine.
 #include <stdio.h>
-#include <termios.h>
+#include <string.h>
 #include <unistd.h>
 
-#include "../interface/VemiInterface.h"
+#include "ArmedSignals.h"
 #include "CmdTable.h"
+#include "ExitStatus.h"
+#include "KeyWatch.h"
+#include "VemiInterface.h"
+#include "VemiTransport.h"
 
 namespace {
-
-volatile sig_atomic_t sStopSignal = 0; // signal that asked the test to stop, 0 if none
-
-void OnStopSignal(int sig)
-{
-    sStopSignal = sig;
-}
-
-const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-const int kStopSignalCount = sizeof(kStopSignals) / sizeof(kStopSignals[0]);
-
-struct SignalGuard {
-    struct sigaction saved[kStopSignalCount];
-};
-
-void CatchStopSignals(SignalGuard* guard)
-{
-    sStopSignal = 0;
-    struct sigaction action = {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART; // requests complete; sleeps and key waits end early
-    for (int i = 0; i < kStopSignalCount; i++) {
-        sigaction(kStopSignals[i], NULL, &guard->saved[i]);
-        if (guard->saved[i].sa_handler != SIG_IGN) // a signal ignored by our parent stays so
-            sigaction(kStopSignals[i], &action, NULL);
-    }
-}
-
-void RestoreStopSignals(const SignalGuard* guard)
-{
-    for (int i = 0; i < kStopSignalCount; i++)
-        sigaction(kStopSignals[i], &guard->saved[i], NULL);
-}
-
-// Key presses are watched only on a terminal: character at a time, no echo, and
-// with signals left on, so Ctrl-C stays an interrupt rather than a key.
-struct KeyWatch {
-    bool active;
-    struct termios saved;
-};
-
-void StartKeyWatch(KeyWatch* keys)
-{
-    keys->active = false;
-    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &keys->saved) != 0)
-        return;
-    struct termios raw = keys->saved;
-    raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tcflush(STDIN_FILENO, TCIFLUSH); // keys typed before the test started do not count
-    keys->active = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
-}
-
-void StopKeyWatch(KeyWatch* keys)
-{
-    if (keys->active)
-        tcsetattr(STDIN_FILENO, TCSANOW, &keys->saved);
-    keys->active = false;
-}
-
-// One second of the test; true when a key was pressed during it.
-bool WaitOneSecond(KeyWatch* keys)
-{
-    fflush(stdout); // progress shows while the test runs, also through a pipe
-    if (keys->active) {
-        struct pollfd pfd = {STDIN_FILENO, POLLIN, 0};
-        int rc = poll(&pfd, 1, 1000);
-        if (rc <= 0)
-            return false;
-        char key;
-        if (read(STDIN_FILENO, &key, 1) == 1)
-            return true;
-        StopKeyWatch(keys); // the terminal went away: keep retriggering without it
-    }
-    sleep(1);
-    return false;
-}
 
 uint32_t DisarmWdt(uint32_t* bytesReturned)
 {
@@ -99,16 +23,15 @@ uint32_t DisarmWdt(uint32_t* bytesReturned)
     return status;
 }
 
-// After an interrupt the process ends as the signal would have ended it.
-void EndBySignal(int sig)
+// The disarm for a fault signal's handler: the transport alone, and write(2).
+void DisarmFromHandler(void)
 {
-    fflush(stdout);
-    signal(sig, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, sig);
-    sigprocmask(SIG_UNBLOCK, &set, NULL);
-    raise(sig);
+    uint8_t off = 0;
+    uint32_t returned = 0;
+    vemix_struct request(0x6000, 0, &off, 1, NULL, 0, &returned, NULL);
+    uint32_t status = VemiTransportRequest(gVemix_dev, &request);
+    const char* line = status == 0 ? "Disabling Wdt succeeded\n" : "Disabling Wdt failed\n";
+    if (write(STDOUT_FILENO, line, strlen(line)) < 0) { /* nothing more can be done */ }
 }
 
 } // namespace
@@ -127,12 +50,11 @@ uint32_t TriggerWdt(void*)
         return status;
     }
 
-    SignalGuard guard;
-    CatchStopSignals(&guard); // before arming: no moment armed without the guard
+    GuardArmedState(DisarmFromHandler); // before arming: no moment armed without it
     status = VemiIoCall(0x6000, 0, &wdtTime, 1, NULL, 0, &bytesReturned);
     if (status != 0) {
         PrintVemiError("Setting Wdt time", status);
-        RestoreStopSignals(&guard);
+        ReleaseArmedState();
         return status;
     }
     printf("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
@@ -142,7 +64,7 @@ uint32_t TriggerWdt(void*)
     StartKeyWatch(&keys);
     uint32_t failed = 0;
     bool keyPressed = false;
-    for (int i = 0; i < retriggerCount * retriggerInterval && !sStopSignal; i++) {
+    for (int i = 0; i < retriggerCount * retriggerInterval && !ArmedEndingSignal(); i++) {
         if (i % retriggerInterval == 0) {
             failed = VemiIoCall(0x6000, 6, NULL, 0, NULL, 0, &bytesReturned);
             if (failed != 0) {
@@ -150,7 +72,7 @@ uint32_t TriggerWdt(void*)
                 break;
             }
         }
-        if (WaitOneSecond(&keys)) {
+        if (!ArmedEndingSignal() && WaitOneSecond(&keys)) {
             keyPressed = true;
             break;
         }
@@ -160,14 +82,15 @@ uint32_t TriggerWdt(void*)
     if (keyPressed) {
         // Leaving the watchdog armed is what the key is for.
         printf("Retriggering stopped by key press: the watchdog will restart the machine\n");
-        RestoreStopSignals(&guard);
+        ReleaseArmedState();
         return 0;
     }
-    if (failed == 0 && !sStopSignal)
+    if (failed == 0 && !ArmedEndingSignal())
         printf("Wdt was retrigger %u times\n", retriggerCount);
     status = DisarmWdt(&bytesReturned);
-    int sig = sStopSignal;
-    RestoreStopSignals(&guard);
+    int sig = ArmedEndingSignal();
+    FlushOutput(); // while a reader that has gone is still only an error
+    ReleaseArmedState();
     if (sig != 0)
         EndBySignal(sig);
     return failed != 0 ? failed : status;
