@@ -43,16 +43,43 @@ Answer Status(uint32_t status)
     return a;
 }
 
+// The restart happens once: vemisim may have recorded it while this process was
+// stopped, or may record it after the process has gone.
+void RecordRestart(BoardModel* m, const std::string& line)
+{
+    m->wdtArmedSeconds = 0;
+    if (m->shared != nullptr && TakeRestart(m->shared) == 0)
+        return;
+    Trace(m, line);
+}
+
+void ShareWatchdog(BoardModel* m)
+{
+    if (m->shared == nullptr)
+        return;
+    // The deadline on the real clock: the fast clock's skipped time has passed already.
+    int64_t deadline = (int64_t)(m->wdtKickMs + m->wdtArmedSeconds * 1000ull - m->clockSkewMs);
+    PublishWatchdog(m->shared, m->wdtArmedSeconds, deadline);
+}
+
 void CheckWatchdog(BoardModel* m)
 {
+    if (m->shared != nullptr && m->wdtArmedSeconds != 0 && WatchdogArmed(m->shared) == 0)
+        m->wdtArmedSeconds = 0; // vemisim saw it expire while this process was stopped
     if (m->wdtArmedSeconds == 0)
         return;
     uint64_t idle = BoardNowMs(m) - m->wdtKickMs;
-    if (idle > m->wdtArmedSeconds * 1000ull) {
-        Trace(m, "event restart: watchdog expired after " + std::to_string(m->wdtArmedSeconds) +
-                     " s without retrigger");
-        m->wdtArmedSeconds = 0;
-    }
+    if (idle > m->wdtArmedSeconds * 1000ull)
+        RecordRestart(m, "event restart: watchdog expired after " + std::to_string(m->wdtArmedSeconds) +
+                             " s without retrigger");
+}
+
+// A retrigger, an arm or a disarm: the time since the last one counts as a gap.
+void WatchdogEvent(BoardModel* m, uint64_t now)
+{
+    if (now - m->wdtKickMs > m->wdtLongestGapMs)
+        m->wdtLongestGapMs = now - m->wdtKickMs;
+    m->wdtKickMs = now;
 }
 
 const char* LedColour(uint8_t v)
@@ -67,13 +94,27 @@ Answer ServeWatchdog(BoardModel* m, uint32_t offset, const std::vector<uint8_t>&
         return Status(VEMI_NOT_SUPPORTED);
     if (offset != 6 && in.size() < 1)
         return Status(EINVAL);
+    uint64_t now = BoardNowMs(m);
     if (offset == 4) {
         m->wdtPowerControl = in[0] != 0;
-    } else if (offset == 0) {
+    } else if (offset == 0 && in[0] != 0) {
+        if (m->wdtArmedSeconds == 0) {
+            m->wdtArmedAtMs = m->wdtKickMs = now;
+            m->wdtKicks = 0;
+            m->wdtLongestGapMs = 0;
+        }
+        WatchdogEvent(m, now);
         m->wdtArmedSeconds = in[0];
-        m->wdtKickMs = BoardNowMs(m);
-    } else if (m->wdtArmedSeconds != 0) {
-        m->wdtKickMs = BoardNowMs(m);
+    } else if (offset == 0 && m->wdtArmedSeconds != 0) {
+        // The board's clock shows whether the program really waited between retriggers.
+        WatchdogEvent(m, now);
+        m->events.push_back("event watchdog disarmed after " + std::to_string((now - m->wdtArmedAtMs) / 1000) +
+                            " s: " + std::to_string(m->wdtKicks) + " retriggers, at most " +
+                            std::to_string(m->wdtLongestGapMs / 1000) + " s without one");
+        m->wdtArmedSeconds = 0;
+    } else if (offset == 6 && m->wdtArmedSeconds != 0) {
+        WatchdogEvent(m, now);
+        m->wdtKicks++;
     }
     return Bytes({});
 }
@@ -229,8 +270,10 @@ bool WriteAnswer(const Answer& a, void* out, uint64_t len)
 void BoardInit(BoardModel* model, const BoardConfig& board)
 {
     auto trace = std::move(model->trace);
+    WatchdogSlot* shared = model->shared;
     *model = BoardModel(); // watchdog, LED, clock and fault counts start anew
     model->trace = std::move(trace);
+    model->shared = shared;
     model->board = board;
     model->faultCalls.assign(board.faults.size(), 0);
     model->recordingUsed.assign(board.recording.size(), false);
@@ -247,16 +290,15 @@ void BoardAdvanceClock(BoardModel* model, uint64_t ms)
 {
     model->clockSkewMs += ms;
     CheckWatchdog(model);
+    ShareWatchdog(model);
 }
 
 void BoardAtExit(BoardModel* model)
 {
     CheckWatchdog(model);
-    if (model->wdtArmedSeconds != 0) {
-        Trace(model, "event restart: watchdog left armed (" + std::to_string(model->wdtArmedSeconds) +
-                         " s) when the program ended");
-        model->wdtArmedSeconds = 0;
-    }
+    if (model->wdtArmedSeconds != 0)
+        RecordRestart(model, "event restart: watchdog left armed (" + std::to_string(model->wdtArmedSeconds) +
+                                 " s) when the program ended");
 }
 
 uint32_t BoardRequest(BoardModel* m, const void* record)
@@ -312,6 +354,7 @@ uint32_t BoardRequest(BoardModel* m, const void* record)
                 status = EFAULT;
         }
     }
+    ShareWatchdog(m);
     std::string line = TraceLine(rec.indexGroup, rec.indexOffset, in, rec.outBufferLen, status, returned);
     Trace(m, unmatched ? line + " unmatched" : line);
     for (const std::string& event : m->events)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BoardConfig.h"
+#include "WatchdogShare.h"
 
 // Larger inputs are refused with EINVAL, as a driver bounds what it copies in.
 #define BOARD_MAX_INPUT (1u << 20)
@@ -23,13 +24,18 @@ struct BoardModel {
     bool wdtPowerControl = false;
     uint32_t wdtArmedSeconds = 0;
     uint64_t wdtKickMs = 0;
+    uint64_t wdtArmedAtMs = 0;   // board clock of the first arm
+    uint32_t wdtKicks = 0;       // retriggers since
+    uint64_t wdtLongestGapMs = 0; // longest time the watchdog went without a retrigger
+    WatchdogSlot* shared = nullptr; // where vemisim keeps watch too; null: no one else
     uint8_t userLed = 0;
     uint64_t clockSkewMs = 0; // time the fast clock skipped
     std::function<void(const std::string&)> trace; // one call per trace line, without '\n'
     std::vector<std::string> events; // what the current request did, traced after its line
 };
 
-// Puts the model in its start state with this board; a trace sink already set stays.
+// Puts the model in its start state with this board; a trace sink and a shared
+// watchdog slot already set stay.
 void BoardInit(BoardModel* model, const BoardConfig& board);
 
 // Answers the request whose record is at `record` (caller memory). 0 or a status code.

@@ -8,6 +8,7 @@
 //   VEMISIM_FAST_CLOCK  "1": sleeps pass at once for the program, not for the board
 //   VEMISIM_RECORD      file that receives a recording of every request; the real
 //                       device answers unless VEMISIM_BOARD names a board
+//   VEMISIM_WATCHDOG    the table where vemisim watches the boards' watchdogs
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -100,6 +101,12 @@ Simulation* Sim()
         int fd = sim->traceFd;
         if (fd >= 0)
             sim->model.trace = [fd](const std::string& line) { WriteTrace(fd, line); };
+    }
+    const char* watchdogPath = getenv("VEMISIM_WATCHDOG");
+    if (watchdogPath != nullptr && *watchdogPath != '\0') {
+        WatchdogTable* table = MapWatchdogTable(watchdogPath);
+        if (table != nullptr)
+            sim->model.shared = TakeWatchdogSlot(table, (int32_t)getpid());
     }
     BoardInit(&sim->model, board);
     return sim;

@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "BoardConfig.h"
+#include "RunCommand.h"
 
 namespace fs = std::filesystem;
+
+#define VEMI_DEVICE "/dev/vemix"
 
 namespace {
 
@@ -98,7 +101,8 @@ int ListBoards(const fs::path& library)
     return 0;
 }
 
-// A board argument is a path when it names a file; otherwise a name from the library.
+// A board argument is a path when it names a file; otherwise a name from the
+// library. Empty, with a message, when it is neither.
 fs::path ResolveBoard(const std::string& arg, const fs::path& library)
 {
     std::error_code ec;
@@ -107,7 +111,22 @@ fs::path ResolveBoard(const std::string& arg, const fs::path& library)
     fs::path named = library / (arg + ".json");
     if (fs::exists(named, ec))
         return named;
-    return fs::absolute(arg, ec);
+    fprintf(stderr, "vemisim: %s: no such board file, nor a board of the library "
+                    "(vemisim --list-boards names them)\n", arg.c_str());
+    return fs::path();
+}
+
+// Recording from the real device needs it now, not after the command has run.
+bool CanRecordFromDevice()
+{
+    int fd = open(VEMI_DEVICE, O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        fprintf(stderr, "vemisim: cannot record: %s: %s (on a machine without the driver, "
+                        "--board names a board to record instead)\n", VEMI_DEVICE, strerror(errno));
+        return false;
+    }
+    close(fd);
+    return true;
 }
 
 bool CheckBoard(const fs::path& path, bool needRecording)
@@ -179,7 +198,14 @@ int main(int argc, char** argv)
             return 2;
     } else if (!board.empty()) {
         boardPath = ResolveBoard(board, library);
-        if (!CheckBoard(boardPath, false))
+        if (boardPath.empty() || !CheckBoard(boardPath, false))
+            return 2;
+    }
+    fs::path recordPath = record.empty() ? fs::path() : fs::absolute(record, ec);
+    if (!record.empty()) {
+        // Whatever the file held is replaced: after the run it is this run's recording or absent.
+        fs::remove(recordPath, ec);
+        if (boardPath.empty() && !CanRecordFromDevice())
             return 2;
     }
     fs::path preload = FindPreload(dir);
@@ -188,13 +214,13 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    int traceFd = -1;
     if (!trace.empty()) {
-        int fd = open(trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0) {
+        traceFd = open(trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+        if (traceFd < 0) {
             fprintf(stderr, "vemisim: %s: %s\n", trace.c_str(), strerror(errno));
             return 2;
         }
-        close(fd);
         setenv("VEMISIM_TRACE", fs::absolute(trace, ec).c_str(), 1);
     } else {
         unsetenv("VEMISIM_TRACE");
@@ -204,7 +230,7 @@ int main(int argc, char** argv)
     else
         unsetenv("VEMISIM_BOARD");
     if (!record.empty())
-        setenv("VEMISIM_RECORD", fs::absolute(record, ec).c_str(), 1);
+        setenv("VEMISIM_RECORD", recordPath.c_str(), 1);
     else
         unsetenv("VEMISIM_RECORD");
     if (fastClock)
@@ -216,7 +242,18 @@ int main(int argc, char** argv)
         preloads += std::string(":") + old;
     setenv("LD_PRELOAD", preloads.c_str(), 1);
 
-    execvp(argv[i], argv + i);
-    fprintf(stderr, "vemisim: cannot run %s: %s\n", argv[i], strerror(errno));
-    return errno == ENOENT ? 127 : 126;
+    // The boards' watchdogs, shared with vemisim, which outlives the programs.
+    const char* tmp = getenv("TMPDIR");
+    char tablePath[PATH_MAX];
+    WatchdogTable* table = CreateWatchdogTable(tmp != nullptr && *tmp ? tmp : "/tmp", tablePath, sizeof(tablePath));
+    if (table != nullptr)
+        setenv("VEMISIM_WATCHDOG", tablePath, 1);
+    else
+        unsetenv("VEMISIM_WATCHDOG");
+    int status = RunCommand(argv + i, table, traceFd);
+    if (table != nullptr)
+        unlink(tablePath);
+    if (!record.empty() && !fs::exists(recordPath, ec))
+        fprintf(stderr, "vemisim: %s not written: %s made no request\n", record.c_str(), argv[i]);
+    EndAs(status);
 }

@@ -10,6 +10,7 @@ const char kFullDisk[] = "VemiCmd: cannot write standard output: No space left o
 TEST(OutputErrors, AFullDiskEndsWith255AndOneLineOnStandardError)
 {
     RunOptions o;
+    o.output = Output::kPath;
     o.stdoutPath = "/dev/full";
     for (std::vector<std::string> args : {std::vector<std::string>{"/ver"}, {"/s", "/help"}, {"/sens", "/dmpusr"}}) {
         RunResult r = RunVemiCmd(args, o);
@@ -26,6 +27,7 @@ TEST(OutputErrors, AFullDiskEndsWith255AndOneLineOnStandardError)
 TEST(OutputErrors, AFailureStatusIsKept)
 {
     RunOptions o;
+    o.output = Output::kPath;
     o.stdoutPath = "/dev/full";
     o.boardJson = R"({"faults": [{"status": "0x708"}]})";
     RunResult r = RunVemiCmd({"/ver"}, o);
@@ -36,7 +38,7 @@ TEST(OutputErrors, AFailureStatusIsKept)
 TEST(OutputErrors, AClosedStandardOutputIsAnErrorAndNeverTheDevice)
 {
     RunOptions o;
-    o.stdoutPath = "-";
+    o.output = Output::kClosed;
     RunResult r = RunVemiCmd({"/ver"}, o);
     EXPECT_EQ(r.exitStatus, 255);
     EXPECT_EQ(r.err, "VemiCmd: cannot write standard output: Bad file descriptor\n");

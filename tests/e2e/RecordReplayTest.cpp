@@ -78,4 +78,21 @@ TEST(RecordReplay, ARequestTheRecordingDoesNotHoldIsNotSupported)
     unlink(path);
 }
 
+TEST(RecordReplay, ARecordingIsAValidBoardFileOrNoneAndVemisimSaysWhy)
+{
+    char path[] = "/tmp/vemi-recording-XXXXXX";
+    close(mkstemp(path)); // an empty file, as a script's mktemp leaves one
+    // No driver here: nothing runs, nothing is left.
+    RunResult r = RunVemisim({"--record", path, "--", VemiCmdPath(), "/dalv"});
+    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_EQ(r.err, "vemisim: cannot record: /dev/vemix: No such file or directory (on a machine without the "
+                     "driver, --board names a board to record instead)\n");
+    EXPECT_NE(access(path, F_OK), 0);
+    // A command that makes no request leaves no file either.
+    r = RunVemisim({"--board", "default", "--record", path, "--", VemiCmdPath(), "/s", "/help"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.err, "vemisim: " + std::string(path) + " not written: " + VemiCmdPath() + " made no request\n");
+    EXPECT_NE(access(path, F_OK), 0);
+}
+
 } // namespace

@@ -52,6 +52,9 @@ TEST(Vemisim, ABadBoardFileStopsBeforeTheCommandRuns)
     EXPECT_EQ(r.err, "vemisim: /nonexistent/board.json: cannot read: No such file or directory\n");
     EXPECT_EQ(r.exitStatus, 2);
     EXPECT_EQ(r.out, "");
+    r = RunVemisim({"--board", "nosuch", "--", "/bin/echo", "ran"});
+    EXPECT_EQ(r.err, "vemisim: nosuch: no such board file, nor a board of the library (vemisim --list-boards names them)\n");
+    EXPECT_EQ(r.exitStatus, 2);
 }
 
 TEST(Vemisim, UsageErrorsAndTheCommandsExitStatus)

@@ -1,4 +1,4 @@
-// /wdt: arm, retrigger, disarm; and never leave the watchdog armed by accident.
+// /wdt: arm, retrigger, disarm; and only a key press leaves the watchdog armed.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -12,15 +12,21 @@ const char kArmed[] =
     "Retrigger every 2 sec\n"
     "Retriggering...(please Wait)\n"
     "Press any key to abort retriggering(cause restart!)\n";
-const char kFullRun[] =
-    "0x6000/0x4 in=01 out=0 status=0x0 returned=0\n"
-    "0x6000/0x0 in=05 out=0 status=0x0 returned=0\n"
-    "0x6000/0x6 in=- out=0 status=0x0 returned=0\n"
-    "0x6000/0x6 in=- out=0 status=0x0 returned=0\n"
-    "0x6000/0x6 in=- out=0 status=0x0 returned=0\n"
-    "0x6000/0x6 in=- out=0 status=0x0 returned=0\n"
-    "0x6000/0x6 in=- out=0 status=0x0 returned=0\n"
-    "0x6000/0x0 in=00 out=0 status=0x0 returned=0\n";
+const char kCompleted[] = "Wdt was retrigger 5 times\nDisabling Wdt succeeded\n";
+const char kArm[] = "0x6000/0x4 in=01 out=0 status=0x0 returned=0\n"
+                    "0x6000/0x0 in=05 out=0 status=0x0 returned=0\n";
+const char kKick[] = "0x6000/0x6 in=- out=0 status=0x0 returned=0\n";
+const char kDisarm[] = "0x6000/0x0 in=00 out=0 status=0x0 returned=0\n";
+// The board's clock shows that the program waited between retriggers.
+const char kTenSeconds[] = "event watchdog disarmed after 10 s: 5 retriggers, at most 2 s without one\n";
+
+std::string FullRun()
+{
+    std::string t = kArm;
+    for (int i = 0; i < 5; i++)
+        t += kKick;
+    return t + kDisarm + kTenSeconds;
+}
 
 RunResult Wdt(const std::string& board, RunOptions o = {})
 {
@@ -28,27 +34,24 @@ RunResult Wdt(const std::string& board, RunOptions o = {})
     return RunVemiCmd({"/wdt"}, o);
 }
 
-TEST(Watchdog, AFullRunArmsRetriggersFiveTimesAndDisarms)
+TEST(Watchdog, AFullRunArmsRetriggersFiveTimesAndDisarmsTenSecondsLater)
 {
-    RunResult r = RunVemiCmd({"/wdt"});
-    EXPECT_EQ(r.out, std::string(kTitle) + kArmed + "Wdt was retrigger 5 times\nDisabling Wdt succeeded\n");
+    RunResult r = RunVemiCmd({"/wdt", "t:1", "/r:1", "-t:9"}); // arguments do not change the times
+    EXPECT_EQ(r.out, std::string(kTitle) + kArmed + kCompleted);
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.trace, kFullRun);
-}
+    EXPECT_EQ(r.trace, FullRun());
 
-TEST(Watchdog, TenSecondsInRealTime)
-{
-    RunOptions o;
-    o.fastClock = false;
-    RunResult r = RunVemiCmd({"/s", "/wdt"}, o);
-    EXPECT_EQ(r.out, std::string(kArmed) + "Wdt was retrigger 5 times\nDisabling Wdt succeeded\n");
-    EXPECT_EQ(r.trace, kFullRun);
+    RunOptions realTime;
+    realTime.fastClock = false;
+    r = RunVemiCmd({"/s", "/wdt"}, realTime);
+    EXPECT_EQ(r.out, std::string(kArmed) + kCompleted);
+    EXPECT_EQ(r.trace, FullRun());
 }
 
 TEST(Watchdog, PowerControlStep)
 {
     RunResult r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 4, "status": "0x701"}]})");
-    EXPECT_EQ(r.out, std::string(kTitle) + kArmed + "Wdt was retrigger 5 times\nDisabling Wdt succeeded\n");
+    EXPECT_EQ(r.out, std::string(kTitle) + kArmed + kCompleted);
     EXPECT_EQ(r.exitStatus, 0);
 
     r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 4, "status": "0x708"}]})");
@@ -71,11 +74,8 @@ TEST(Watchdog, AFailedRetriggerDisarmsInsteadOfRestartingTheMachine)
                          "Function Retriggering Wdt failed: Device Busy\n"
                          "Disabling Wdt succeeded\n");
     EXPECT_EQ(r.exitStatus, 8);
-    EXPECT_EQ(r.trace, "0x6000/0x4 in=01 out=0 status=0x0 returned=0\n"
-                       "0x6000/0x0 in=05 out=0 status=0x0 returned=0\n"
-                       "0x6000/0x6 in=- out=0 status=0x0 returned=0\n"
-                       "0x6000/0x6 in=- out=0 status=0x708 returned=-\n"
-                       "0x6000/0x0 in=00 out=0 status=0x0 returned=0\n");
+    EXPECT_EQ(r.trace, std::string(kArm) + kKick + "0x6000/0x6 in=- out=0 status=0x708 returned=-\n" + kDisarm +
+                           "event watchdog disarmed after 2 s: 1 retriggers, at most 2 s without one\n");
 
     // The disarm failing too is reported; the result stays the retrigger's.
     r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 6, "status": "0x33"},
@@ -90,54 +90,93 @@ TEST(Watchdog, AFailedRetriggerDisarmsInsteadOfRestartingTheMachine)
 TEST(Watchdog, AFailedDisarmIsTheResult)
 {
     RunResult r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 0, "sequence": [0, "0x701"]}]})");
-    EXPECT_EQ(r.out, std::string(kTitle) + kArmed +
-                         "Wdt was retrigger 5 times\nFunction Disabling Wdt not supported\n");
+    EXPECT_EQ(r.out, std::string(kTitle) + kArmed + "Wdt was retrigger 5 times\nFunction Disabling Wdt not supported\n");
     EXPECT_EQ(r.exitStatus, 1);
 }
 
-TEST(Watchdog, ArgumentsDoNotChangeTheTimes)
+TEST(Watchdog, EverySignalThatWouldEndTheProcessDisarmsFirst)
 {
-    RunResult r = RunVemiCmd({"/wdt", "t:1", "/r:1", "-t:9"});
-    EXPECT_EQ(r.trace, kFullRun);
-}
-
-TEST(Watchdog, ASignalDisarmsAndEndsTheRunAsTheSignalWould)
-{
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
+                    SIGXFSZ, SIGIO, SIGPWR, SIGRTMIN, SIGRTMAX, SIGSEGV, SIGABRT, SIGBUS, SIGFPE}) {
         RunOptions o;
         o.fastClock = false;
         o.signal = sig;
-        o.signalAfterMs = 1200;
+        o.when = "Press any key";
         RunResult r = RunVemiCmd({"/s", "/wdt"}, o);
-        EXPECT_EQ(r.signal, sig);
-        EXPECT_EQ(r.out, std::string(kArmed) + "Disabling Wdt succeeded\n");
-        EXPECT_EQ(r.trace, "0x6000/0x4 in=01 out=0 status=0x0 returned=0\n"
-                           "0x6000/0x0 in=05 out=0 status=0x0 returned=0\n"
-                           "0x6000/0x6 in=- out=0 status=0x0 returned=0\n"
-                           "0x6000/0x0 in=00 out=0 status=0x0 returned=0\n");
+        EXPECT_EQ(r.signal, sig) << sig;
+        EXPECT_EQ(r.out, std::string(kArmed) + "Disabling Wdt succeeded\n") << sig;
+        EXPECT_EQ(TraceLines(r.trace, "0x6000/0x0"), "0x6000/0x0 in=05 out=0 status=0x0 returned=0\n" +
+                                                         std::string(kDisarm)) << sig;
+        EXPECT_EQ(r.trace.find("event restart"), std::string::npos) << sig;
     }
 }
 
-TEST(Watchdog, AKeyOnTheTerminalStopsRetriggeringAndLeavesItArmed)
+TEST(Watchdog, AReaderThatHasGoneIsAnOutputErrorAfterTheDisarm)
 {
     RunOptions o;
-    o.fastClock = false;
-    o.keyAfterMs = 2500;
-    RunResult r = RunVemiCmd({"/s", "/wdt"}, o);
-    EXPECT_EQ(r.out, std::string(kArmed) +
-                         "Retriggering stopped by key press: the watchdog will restart the machine\n");
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_TRUE(r.terminalSane);
-    EXPECT_EQ(TraceLines(r.trace, "0x6000/0x0"), "0x6000/0x0 in=05 out=0 status=0x0 returned=0\n");
-    EXPECT_NE(r.trace.find("event restart"), std::string::npos);
+    o.output = Output::kGoneReader;
+    RunResult r = RunVemiCmd({"/wdt"}, o);
+    EXPECT_EQ(r.exitStatus, 255);
+    EXPECT_EQ(r.err, "VemiCmd: cannot write standard output: Broken pipe\n");
+    EXPECT_EQ(r.trace, FullRun());
 }
 
-TEST(Watchdog, InputThatIsNoTerminalIsNotRead)
+// On a terminal, as a job of a shell: only a key press leaves the watchdog armed.
+TEST(Watchdog, AsAJobOnATerminal)
 {
-    RunOptions o;
-    o.input = "x\n";
-    RunResult r = RunVemiCmd({"/s", "/wdt"}, o);
-    EXPECT_EQ(r.out, std::string(kArmed) + "Wdt was retrigger 5 times\nDisabling Wdt succeeded\n");
+    struct Case {
+        const char* what;
+        Job job;
+        bool tostop;
+        Output output;
+        const char* typed;
+        std::string out;
+        int signal;
+        bool armedLeft;
+    } cases[] = {
+        {"a key", Job::kForeground, false, Output::kCapture, "k",
+         std::string(kArmed) + "Retriggering stopped by key press: the watchdog will restart the machine\n", 0, true},
+        {"Ctrl-C", Job::kForeground, false, Output::kCapture, "\x03", std::string(kArmed) + "Disabling Wdt succeeded\n",
+         SIGINT, false},
+        {"Ctrl-Z is ignored while armed", Job::kForeground, false, Output::kCapture, "\x1a",
+         std::string(kArmed) + kCompleted, 0, false},
+        {"in the background, keys are not watched", Job::kBackground, false, Output::kCapture, "",
+         std::string(kArmed) + kCompleted, 0, false},
+        {"in the background with tostop, output goes on", Job::kBackground, true, Output::kTerminal, "",
+         std::string(kArmed) + kCompleted, 0, false},
+    };
+    for (const Case& c : cases) {
+        RunOptions o;
+        o.fastClock = *c.typed == '\0'; // a key typed needs the test to be still running
+        o.job = c.job;
+        o.tostop = c.tostop;
+        o.output = c.output;
+        o.typed = c.typed;
+        o.when = "Press any key";
+        RunResult r = RunVemiCmd({"/s", "/wdt"}, o);
+        EXPECT_FALSE(r.stopped) << c.what;
+        EXPECT_EQ(r.out, c.out) << c.what;
+        EXPECT_EQ(r.signal, c.signal) << c.what;
+        EXPECT_EQ(r.exitStatus, c.signal ? -1 : 0) << c.what;
+        EXPECT_TRUE(r.terminalSane) << c.what;
+        EXPECT_EQ(r.trace.find(kDisarm) == std::string::npos, c.armedLeft) << c.what;
+        EXPECT_EQ(r.trace.find("event restart") != std::string::npos, c.armedLeft) << c.what;
+    }
+}
+
+// The board outlives the program: vemisim records what the program no longer can.
+TEST(Watchdog, VemisimRecordsTheRestartOfAProgramKilledOrStoppedWhileArmed)
+{
+    std::string tool = VemiCmdPath() + " /s /wdt >/dev/null & p=$!; sleep 0.5; ";
+    for (auto [script, restart] : {
+             std::pair<std::string, std::string>{"kill -KILL $p", "left armed (5 s) when the program ended"},
+             {"kill -STOP $p; sleep 5.6; kill -KILL $p", "expired after 5 s without retrigger"}}) {
+        RunOptions o;
+        o.fastClock = false;
+        RunResult r = RunVemisim({"--trace", "/dev/stdout", "--", "/bin/sh", "-c", tool + script + "; wait"}, o);
+        EXPECT_EQ(TraceLines(r.out, "event"), "event restart: watchdog " + restart + "\n") << script;
+        EXPECT_EQ(r.exitStatus, 0);
+    }
 }
 
 } // namespace

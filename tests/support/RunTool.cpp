@@ -1,12 +1,17 @@
 #include "RunTool.h"
 
 #include <fcntl.h>
+#ifdef __FreeBSD__
+#include <libutil.h>
+#else
 #include <pty.h>
+#endif
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -39,55 +44,133 @@ long long NowMs()
     return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
 }
 
+[[noreturn]] void Exec(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back((char*)a.c_str());
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+// The session leader for a job on the terminal: runs argv in a process group of
+// its own, in the foreground or the background, and writes how it ended to
+// `result`. A stopped job is reported and killed.
+[[noreturn]] void Launch(const std::vector<std::string>& argv, const RunOptions& o, int slave,
+                         const std::string& result)
+{
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    if (o.tostop) {
+        struct termios t;
+        tcgetattr(slave, &t);
+        t.c_lflag |= TOSTOP;
+        tcsetattr(slave, TCSANOW, &t);
+    }
+    pid_t job = fork();
+    if (job == 0) {
+        setpgid(0, 0);
+        if (o.job == Job::kForeground) {
+            signal(SIGTTOU, SIG_IGN);
+            tcsetpgrp(slave, getpid());
+            signal(SIGTTOU, SIG_DFL);
+        }
+        Exec(argv);
+    }
+    setpgid(job, job);
+    int status = 0;
+    waitpid(job, &status, WUNTRACED);
+    char line[32];
+    if (WIFSTOPPED(status)) {
+        snprintf(line, sizeof(line), "stopped");
+        kill(-job, SIGKILL);
+        waitpid(job, &status, 0);
+    } else if (WIFSIGNALED(status)) {
+        snprintf(line, sizeof(line), "signal %d", WTERMSIG(status));
+    } else {
+        snprintf(line, sizeof(line), "exit %d", WEXITSTATUS(status));
+    }
+    WriteFile(result, line);
+    _exit(0);
+}
+
+void Drain(int fd, std::string* into)
+{
+    char buf[4096];
+    ssize_t n;
+    while (fd >= 0 && (n = read(fd, buf, sizeof(buf))) > 0)
+        into->append(buf, (size_t)n);
+}
+
+// The terminal turns each line end into CR LF.
+std::string FromTerminal(std::string s)
+{
+    for (size_t at; (at = s.find("\r\n")) != std::string::npos;)
+        s.erase(at, 1);
+    return s;
+}
+
 RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const std::string& dir)
 {
-    std::string in = dir + "/stdin", out = dir + "/stdout", err = dir + "/stderr";
+    std::string in = dir + "/stdin", out = dir + "/stdout", err = dir + "/stderr", jobFile = dir + "/job";
     WriteFile(in, o.input);
-    int master = -1, slave = -1;
-    if (o.keyAfterMs > 0 && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+    bool onTerminal = o.job != Job::kNoTerminal;
+    int master = -1, slave = -1, gone[2] = {-1, -1};
+    if (onTerminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return RunResult();
+    if (master >= 0)
+        fcntl(master, F_SETFL, O_NONBLOCK);
+    if (o.output == Output::kGoneReader && pipe(gone) != 0)
         return RunResult();
     pid_t pid = fork();
     if (pid == 0) {
-        int i = slave >= 0 ? slave : open(in.c_str(), O_RDONLY);
-        int o1 = open(o.stdoutPath.empty() || o.stdoutPath == "-" ? out.c_str() : o.stdoutPath.c_str(),
-                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        struct rlimit noCore = {0, 0};
+        setrlimit(RLIMIT_CORE, &noCore); // the fault signals' tests leave no core files
+        int i = onTerminal ? slave : open(in.c_str(), O_RDONLY);
+        int o1 = o.output == Output::kTerminal ? slave
+                 : o.output == Output::kGoneReader ? gone[1]
+                 : open(o.output == Output::kPath ? o.stdoutPath.c_str() : out.c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (slave >= 0) {
-            setsid();
-            ioctl(slave, TIOCSCTTY, 0);
-        }
         dup2(i, 0);
         dup2(o1, 1);
         dup2(e, 2);
-        if (o.stdoutPath == "-")
+        if (o.output == Output::kGoneReader)
+            close(gone[0]);
+        if (o.output == Output::kClosed)
             close(1);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back((char*)a.c_str());
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        if (onTerminal)
+            Launch(argv, o, slave, jobFile);
+        Exec(argv);
+    }
+    if (gone[0] >= 0) {
+        close(gone[0]); // the reader is gone before the tool writes anything
+        close(gone[1]);
     }
     long long start = NowMs();
-    bool signalled = false, keyed = false;
+    bool acted = o.signal == 0 && o.typed.empty();
     int status = 0;
+    std::string terminalOut;
     for (;;) {
+        Drain(master, &terminalOut);
         pid_t r = waitpid(pid, &status, WNOHANG);
         if (r == pid)
             break;
         long long t = NowMs() - start;
-        if (o.signalAfterMs > 0 && !signalled && t >= o.signalAfterMs) {
-            kill(pid, o.signal);
-            signalled = true;
-        }
-        if (o.keyAfterMs > 0 && !keyed && t >= o.keyAfterMs) {
-            if (write(master, "k", 1) != 1) { /* the run will time out */ }
-            keyed = true;
+        if (!acted && (o.output == Output::kTerminal ? terminalOut : ReadFile(out)).find(o.when) != std::string::npos) {
+            if (o.signal != 0)
+                kill(pid, o.signal);
+            if (!o.typed.empty() && write(master, o.typed.data(), o.typed.size()) != (ssize_t)o.typed.size()) {
+                /* the run times out */
+            }
+            acted = true;
         }
         if (t > 60000)
             kill(pid, SIGKILL);
         usleep(2000);
     }
+    Drain(master, &terminalOut);
     RunResult r;
     if (slave >= 0) {
         struct termios t;
@@ -95,12 +178,20 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         close(slave);
         close(master);
     }
-    r.out = o.stdoutPath.empty() ? ReadFile(out) : "";
+    r.out = o.output == Output::kCapture ? ReadFile(out) : o.output == Output::kTerminal ? FromTerminal(terminalOut) : "";
     r.err = ReadFile(err);
-    if (WIFEXITED(status))
-        r.exitStatus = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
+    if (onTerminal) { // how the launcher saw the job end
+        std::string job = ReadFile(jobFile);
+        r.stopped = job == "stopped";
+        if (job.rfind("signal ", 0) == 0)
+            r.signal = atoi(job.c_str() + 7);
+        else if (job.rfind("exit ", 0) == 0)
+            r.exitStatus = atoi(job.c_str() + 5);
+    } else if (WIFSIGNALED(status)) {
         r.signal = WTERMSIG(status);
+    } else {
+        r.exitStatus = WEXITSTATUS(status);
+    }
     return r;
 }
 

@@ -9,6 +9,12 @@
 // The title line every run prints first unless silent.
 constexpr char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
 
+// Where standard output goes.
+enum class Output { kCapture, kClosed, kGoneReader, kTerminal, kPath };
+// Run as a job on a pseudo-terminal, under a launcher that leads the session and
+// stays, as a shell does; standard input is the terminal.
+enum class Job { kNoTerminal, kForeground, kBackground };
+
 struct RunOptions {
     std::string boardJson;   // written to a board file; empty: the default board
     std::string board;       // a board file path or library name, instead of boardJson
@@ -16,19 +22,23 @@ struct RunOptions {
     bool fastClock = true;
     bool simulated = true;   // false: run VemiCmd alone, with no board preloaded
     std::vector<std::string> simArgs; // more vemisim options
-    int signalAfterMs = 0;   // send `signal` this long after the start
-    int signal = 0;
-    int keyAfterMs = 0;      // run on a terminal and press a key this long after the start
-    std::string stdoutPath;  // instead of a capture file (such as /dev/full); "-" closes it
+    std::string when;        // once standard output holds this (at once if empty):
+    int signal = 0;          //   sent to vemisim
+    std::string typed;       //   typed at the terminal
+    Output output = Output::kCapture; // kGoneReader: a pipe whose reader has gone
+    std::string stdoutPath;  // for Output::kPath
+    Job job = Job::kNoTerminal;
+    bool tostop = false;     // the terminal stops background writers
 };
 
 struct RunResult {
     std::string out;
     std::string err;
     std::string trace;
-    int exitStatus = -1; // exit status, or -1 when ended by a signal
+    int exitStatus = -1; // exit status, or -1 when ended by a signal or stopped
     int signal = 0;      // the signal that ended it
-    bool terminalSane = true; // the terminal's line mode survived the run (keyAfterMs)
+    bool stopped = false; // the job stopped, and was killed
+    bool terminalSane = true; // the terminal's line mode survived the run (jobs)
 };
 
 RunResult RunVemiCmd(const std::vector<std::string>& args, const RunOptions& options = {});
