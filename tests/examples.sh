@@ -29,8 +29,7 @@ for page in "$src"/man/*.[1-9]; do
   ' "$page"
 done
 for f in "$work"/ex.*; do
-  sed -i -e 's/\\-/-/g' -e 's/\\e/\\/g' -e 's/\\&//g' "$f" 2>/dev/null ||
-    { sed -e 's/\\-/-/g' -e 's/\\e/\\/g' -e 's/\\&//g' "$f" >"$f.t" && mv "$f.t" "$f"; }
+  sed -e 's/\\-/-/g' -e 's/\\e/\\/g' -e 's/\\&//g' "$f" >"$f.t" && mv "$f.t" "$f"
 done
 
 for f in "$work"/ex.*; do

@@ -79,17 +79,20 @@ TEST(Dalv, NoUpsServiceIsAnAnswerNotAFailure)
     EXPECT_EQ(TraceLines(r.trace, ""), "0x5000/0x1 in=- out=1 status=0x701 returned=-\n");
 }
 
-TEST(Dalv, ValuesOfFailedReadsAreShownAsTheyStand)
+TEST(Dalv, ValuesOfFailedReadsAreShownAsTheyStandAndTheFirstFailureIsTheResult)
 {
     RunResult r = Dalv(R"({"faults": [{"group": "0x5000", "offset": 2, "status": "0x708"},
                                       {"group": "0x5000", "offset": 4, "status": "0x708"}]})");
     EXPECT_EQ(Line(r.out, 1), "DALV Version:            0.00");
     EXPECT_EQ(Line(r.out, 2), "PwrFail Counter:         3");
     EXPECT_EQ(Line(r.out, 3), "PwrFail Time[0]:         0");
-    EXPECT_EQ(r.exitStatus, 8); // the first failure in read order
-    r = Dalv(R"({"faults": [{"group": "0x5000", "offset": 3, "status": "0x33"},
-                            {"group": "0x5000", "offset": 4, "status": "0x708"}]})");
-    EXPECT_EQ(r.exitStatus, 0x33);
+    // Each read failing first, with the GPIO record failing after it.
+    for (int offset : {2, 3, 4}) {
+        r = Dalv(R"({"faults": [{"group": "0x5000", "offset": )" + std::to_string(offset) +
+                 R"(, "status": ")" + std::to_string(0x30 + offset) +
+                 R"("}, {"group": "0x5000", "offset": "0xA0", "status": "0x708"}]})");
+        EXPECT_EQ(r.exitStatus, 0x30 + offset) << offset;
+    }
 }
 
 TEST(Dalv, GpioSumIsAPlainIntegerSum)

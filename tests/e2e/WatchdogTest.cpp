@@ -129,36 +129,39 @@ TEST(Watchdog, AsAJobOnATerminal)
         Job job;
         bool tostop;
         Output output;
-        const char* typed;
+        const char* typed; // when the test is armed; in the background, at once
         std::string out;
         int signal;
         bool armedLeft;
+        int unread; // a background job must not take the terminal's input
     } cases[] = {
         {"a key", Job::kForeground, false, Output::kCapture, "k",
-         std::string(kArmed) + "Retriggering stopped by key press: the watchdog will restart the machine\n", 0, true},
+         std::string(kArmed) + "Retriggering stopped by key press: the watchdog will restart the machine\n", 0, true, 0},
         {"Ctrl-C", Job::kForeground, false, Output::kCapture, "\x03", std::string(kArmed) + "Disabling Wdt succeeded\n",
-         SIGINT, false},
+         SIGINT, false, 0},
         {"Ctrl-Z is ignored while armed", Job::kForeground, false, Output::kCapture, "\x1a",
-         std::string(kArmed) + kCompleted, 0, false},
-        {"in the background, keys are not watched", Job::kBackground, false, Output::kCapture, "",
-         std::string(kArmed) + kCompleted, 0, false},
+         std::string(kArmed) + kCompleted, 0, false, 0},
+        {"in the background, keys are not watched", Job::kBackground, false, Output::kCapture, "x\n",
+         std::string(kArmed) + kCompleted, 0, false, 2},
         {"in the background with tostop, output goes on", Job::kBackground, true, Output::kTerminal, "",
-         std::string(kArmed) + kCompleted, 0, false},
+         std::string(kArmed) + kCompleted, 0, false, 0},
     };
     for (const Case& c : cases) {
         RunOptions o;
-        o.fastClock = *c.typed == '\0'; // a key typed needs the test to be still running
+        bool background = c.job == Job::kBackground;
+        o.fastClock = background; // a key typed needs the test to be still running
         o.job = c.job;
         o.tostop = c.tostop;
         o.output = c.output;
         o.typed = c.typed;
-        o.when = "Press any key";
+        o.when = background ? "" : "Press any key";
         RunResult r = RunVemiCmd({"/s", "/wdt"}, o);
         EXPECT_FALSE(r.stopped) << c.what;
         EXPECT_EQ(r.out, c.out) << c.what;
         EXPECT_EQ(r.signal, c.signal) << c.what;
         EXPECT_EQ(r.exitStatus, c.signal ? -1 : 0) << c.what;
         EXPECT_TRUE(r.terminalSane) << c.what;
+        EXPECT_EQ(r.unreadInput, c.unread) << c.what;
         EXPECT_EQ(r.trace.find(kDisarm) == std::string::npos, c.armedLeft) << c.what;
         EXPECT_EQ(r.trace.find("event restart") != std::string::npos, c.armedLeft) << c.what;
     }
@@ -167,13 +170,13 @@ TEST(Watchdog, AsAJobOnATerminal)
 // The board outlives the program: vemisim records what the program no longer can.
 TEST(Watchdog, VemisimRecordsTheRestartOfAProgramKilledOrStoppedWhileArmed)
 {
-    std::string tool = VemiCmdPath() + " /s /wdt >/dev/null & p=$!; sleep 0.5; ";
+    std::string tool = VemiCmdPath() + " /s /wdt >out & p=$!; until grep -q Press out; do sleep 0.05; done; ";
     for (auto [script, restart] : {
              std::pair<std::string, std::string>{"kill -KILL $p", "left armed (5 s) when the program ended"},
-             {"kill -STOP $p; sleep 5.6; kill -KILL $p", "expired after 5 s without retrigger"}}) {
+             {"kill -STOP $p; sleep 6.5; kill -KILL $p", "expired after 5 s without retrigger"}}) {
         RunOptions o;
         o.fastClock = false;
-        RunResult r = RunVemisim({"--trace", "/dev/stdout", "--", "/bin/sh", "-c", tool + script + "; wait"}, o);
+        RunResult r = RunVemisim({"--trace", "/dev/stdout", "--", "/bin/sh", "-c", "cd \"$(mktemp -d)\"; " + tool + script + "; wait; rm -r \"$PWD\""}, o);
         EXPECT_EQ(TraceLines(r.out, "event"), "event restart: watchdog " + restart + "\n") << script;
         EXPECT_EQ(r.exitStatus, 0);
     }

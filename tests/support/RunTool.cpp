@@ -121,8 +121,11 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         return RunResult();
     if (master >= 0)
         fcntl(master, F_SETFL, O_NONBLOCK);
-    if (o.output == Output::kGoneReader && pipe(gone) != 0)
-        return RunResult();
+    if (o.output == Output::kGoneReader) {
+        if (pipe(gone) != 0)
+            return RunResult();
+        close(gone[0]); // gone before the tool starts, however the processes are scheduled
+    }
     pid_t pid = fork();
     if (pid == 0) {
         struct rlimit noCore = {0, 0};
@@ -136,18 +139,14 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         dup2(i, 0);
         dup2(o1, 1);
         dup2(e, 2);
-        if (o.output == Output::kGoneReader)
-            close(gone[0]);
         if (o.output == Output::kClosed)
             close(1);
         if (onTerminal)
             Launch(argv, o, slave, jobFile);
         Exec(argv);
     }
-    if (gone[0] >= 0) {
-        close(gone[0]); // the reader is gone before the tool writes anything
+    if (gone[1] >= 0)
         close(gone[1]);
-    }
     long long start = NowMs();
     bool acted = o.signal == 0 && o.typed.empty();
     int status = 0;
@@ -175,6 +174,7 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
     if (slave >= 0) {
         struct termios t;
         r.terminalSane = tcgetattr(slave, &t) == 0 && (t.c_lflag & ICANON) && (t.c_lflag & ECHO);
+        ioctl(slave, FIONREAD, &r.unreadInput);
         close(slave);
         close(master);
     }

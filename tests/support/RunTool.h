@@ -39,6 +39,7 @@ struct RunResult {
     int signal = 0;      // the signal that ended it
     bool stopped = false; // the job stopped, and was killed
     bool terminalSane = true; // the terminal's line mode survived the run (jobs)
+    int unreadInput = 0;      // bytes typed at the terminal that no one read (jobs)
 };
 
 RunResult RunVemiCmd(const std::vector<std::string>& args, const RunOptions& options = {});
