@@ -1,8 +1,10 @@
 /* The start-up yardstick: a C program that prints one line. */
 #include <stdio.h>
 
+#include "ToolVersion.h"
+
 int main(void)
 {
-    puts("Vemilex Commandline Tool 1.00.0001");
+    puts(VEMI_TITLE);
     return 0;
 }

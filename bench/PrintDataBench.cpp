@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "CmdTable.h"
+#include "PrintData.h"
 #include "ProgramState.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "CmdTable.h"
+#include "InBuffer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

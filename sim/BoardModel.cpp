@@ -2,9 +2,9 @@
 #include <string.h>
 #include <time.h>
 
-#include "../src/interface/VemiInterface.h"
 #include "AddressCheck.h"
 #include "BoardModel.h"
+#include "VemiInterface.h"
 
 namespace {
 

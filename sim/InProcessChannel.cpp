@@ -1,8 +1,8 @@
 // The transport answered in-process by a board model, in place of the ioctl.
 #include <errno.h>
 
-#include "../src/interface/VemiTransport.h"
 #include "InProcessChannel.h"
+#include "VemiTransport.h"
 
 static BoardModel* sModel = nullptr;
 

@@ -20,10 +20,10 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "../src/interface/VemiInterface.h"
 #include "AddressCheck.h"
 #include "BoardModel.h"
 #include "Recorder.h"
+#include "VemiInterface.h"
 
 namespace {
 

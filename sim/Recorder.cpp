@@ -1,8 +1,8 @@
 #include <stdio.h>
 
-#include "../src/interface/VemiInterface.h"
 #include "AddressCheck.h"
 #include "Recorder.h"
+#include "VemiInterface.h"
 
 RecordedRequest RecordBefore(const vemix_struct& request)
 {

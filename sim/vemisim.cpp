@@ -129,16 +129,17 @@ bool CanRecordFromDevice()
     return true;
 }
 
-bool CheckBoard(const fs::path& path, bool needRecording)
+// Messages name the file as it was given.
+bool CheckBoard(const fs::path& path, const std::string& given, bool needRecording)
 {
     BoardConfig board;
     std::string error;
     if (!LoadBoardFile(path, &board, &error)) {
-        fprintf(stderr, "vemisim: %s: %s\n", path.c_str(), error.c_str());
+        fprintf(stderr, "vemisim: %s: %s\n", given.c_str(), error.c_str());
         return false;
     }
     if (needRecording && !board.replay) {
-        fprintf(stderr, "vemisim: %s: holds no recording to replay\n", path.c_str());
+        fprintf(stderr, "vemisim: %s: holds no recording to replay\n", given.c_str());
         return false;
     }
     return true;
@@ -194,11 +195,11 @@ int main(int argc, char** argv)
     fs::path boardPath;
     if (!replay.empty()) {
         boardPath = fs::absolute(replay, ec);
-        if (!CheckBoard(boardPath, true))
+        if (!CheckBoard(boardPath, replay, true))
             return 2;
     } else if (!board.empty()) {
         boardPath = ResolveBoard(board, library);
-        if (boardPath.empty() || !CheckBoard(boardPath, false))
+        if (boardPath.empty() || !CheckBoard(boardPath, board, false))
             return 2;
     }
     fs::path recordPath = record.empty() ? fs::path() : fs::absolute(record, ec);

@@ -4,9 +4,12 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "../interface/VemiInterface.h"
+#include "VemiInterface.h"
 #include "CmdTable.h"
+#include "Commands.h"
+#include "Options.h"
 #include "ProgramState.h"
+#include "ToolVersion.h"
 
 // Order decides both matching (first match wins) and execution.
 _CmdParam mCmdParams[CMD_PARAM_COUNT] = {
@@ -84,5 +87,6 @@ uint32_t ExecuteCmds(void)
 void PrintHeader(void)
 {
     if (!gSilentMode)
-        printf("Vemilex Commandline Tool %u.%02u.%04u\n", 1u, 0u, 1u);
+        printf("Vemilex Commandline Tool %u.%02u.%04u\n", VEMI_VERSION_MAJOR, VEMI_VERSION_MINOR,
+               VEMI_VERSION_PATCH);
 }

@@ -2,8 +2,8 @@
 #include <inttypes.h>
 #include <stdio.h>
 
-#include "../interface/VemiInterface.h"
-#include "CmdTable.h"
+#include "Commands.h"
+#include "VemiInterface.h"
 #include "VemiRecords.h"
 
 static void PrintUpsState(uint8_t status)

@@ -4,10 +4,12 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "../interface/VemiInterface.h"
-#include "CmdTable.h"
+#include "Commands.h"
 #include "ExitStatus.h"
+#include "InBuffer.h"
+#include "PrintData.h"
 #include "ProgramState.h"
+#include "VemiInterface.h"
 
 // The answer is read right after the prompt; flush so the prompt is visible first.
 static void Prompt(const char* text)

@@ -1,7 +1,7 @@
 // /help: the fixed help screen.
 #include <stdio.h>
 
-#include "CmdTable.h"
+#include "Commands.h"
 
 uint32_t ShowHelp(void*)
 {

@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "CmdTable.h"
+#include "InBuffer.h"
 #include "ProgramState.h"
 
 #define IN_BUFFER_MAX 255 // numeric definitions hold at most this many bytes

@@ -2,9 +2,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "../interface/VemiInterface.h"
-#include "CmdTable.h"
+#include "InBuffer.h"
+#include "Options.h"
 #include "ProgramState.h"
+#include "VemiInterface.h"
 
 // strtoul semantics on purpose (blanks, sign, "0x", saturation); the value is
 // stored even when the text is invalid. True when the whole text was a number.

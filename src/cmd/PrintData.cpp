@@ -4,8 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "CmdTable.h"
 #include "ExitStatus.h"
+#include "PrintData.h"
 #include "ProgramState.h"
 
 namespace {

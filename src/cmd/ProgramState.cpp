@@ -1,8 +1,9 @@
 #include <stdlib.h>
 
-#include "../interface/VemiInterface.h"
 #include "CmdTable.h"
 #include "ProgramState.h"
+#include "Sensors.h"
+#include "VemiInterface.h"
 
 uint32_t gIndexGroup = 0;
 uint32_t gIndexOffset = 0;

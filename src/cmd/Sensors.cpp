@@ -2,8 +2,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../interface/VemiInterface.h"
-#include "CmdTable.h"
+#include "Commands.h"
+#include "Sensors.h"
+#include "VemiInterface.h"
 #include "VemiRecords.h"
 
 static uint32_t nSens = 0xFFFFFFFF; // highest sensor number, once read

@@ -1,8 +1,9 @@
 // /dmpusr: hex dump of the user EEPROM.
 #include <string.h>
 
-#include "../interface/VemiInterface.h"
-#include "CmdTable.h"
+#include "Commands.h"
+#include "PrintData.h"
+#include "VemiInterface.h"
 
 #define USER_EEPROM_SIZE 128
 

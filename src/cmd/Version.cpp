@@ -1,8 +1,8 @@
 // /ver: version of the firmware interface and the mainboard record.
 #include <stdio.h>
 
-#include "../interface/VemiInterface.h"
-#include "CmdTable.h"
+#include "Commands.h"
+#include "VemiInterface.h"
 #include "VemiRecords.h"
 
 uint32_t ShowVersion(void*)

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "ArmedSignals.h"
-#include "CmdTable.h"
+#include "Commands.h"
 #include "ExitStatus.h"
 #include "KeyWatch.h"
 #include "VemiInterface.h"

@@ -1,4 +1,5 @@
-// vemisim itself: the node and only the node, board files and their errors, the trace.
+// vemisim itself: the node and only the node, the library, a board per process.
+// Board-file errors and usage are in cases/vemisim.cases.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -26,47 +27,12 @@ TEST(Vemisim, AnswersTheNodeThroughEveryOpenEntryAndNothingElse)
     EXPECT_EQ(r.exitStatus, 0);
 }
 
-TEST(Vemisim, ABadBoardFileStopsBeforeTheCommandRuns)
+TEST(Vemisim, ListsEveryBoardOfTheLibraryWithOneLine)
 {
-    RunOptions o;
-    o.simArgs = {};
-    struct Case {
-        std::string json;
-        std::string message;
-    } cases[] = {
-        {"{\"sensors\": [{\"type\": -1}]}", "board.sensors[0].type: expected an integer from 0 to 4294967295"},
-        {"[1, 2]", "board: expected an object"},
-        {"{\"version\": {\"major\": 1,}}", "parse error"},
-    };
-    for (const Case& c : cases) {
-        std::string path = "/tmp/vemisim-bad-board.json";
-        std::ofstream(path) << c.json;
-        RunResult r = RunVemisim({"--board", path, "--", "/bin/echo", "ran"});
-        EXPECT_EQ(r.exitStatus, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind("vemisim: " + path + ": ", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        remove(path.c_str());
-    }
-    RunResult r = RunVemisim({"--board", "/nonexistent/board.json", "--", "/bin/echo", "ran"});
-    EXPECT_EQ(r.err, "vemisim: /nonexistent/board.json: cannot read: No such file or directory\n");
-    EXPECT_EQ(r.exitStatus, 2);
-    EXPECT_EQ(r.out, "");
-    r = RunVemisim({"--board", "nosuch", "--", "/bin/echo", "ran"});
-    EXPECT_EQ(r.err, "vemisim: nosuch: no such board file, nor a board of the library (vemisim --list-boards names them)\n");
-    EXPECT_EQ(r.exitStatus, 2);
-}
-
-TEST(Vemisim, UsageErrorsAndTheCommandsExitStatus)
-{
-    EXPECT_EQ(RunVemisim({"--bogus", "--", "/bin/true"}).exitStatus, 2);
-    EXPECT_EQ(RunVemisim({"--trace"}).exitStatus, 2);
-    EXPECT_EQ(RunVemisim({}).exitStatus, 2);
-    EXPECT_EQ(RunVemisim({"--", "/nonexistent/command"}).exitStatus, 127);
-    EXPECT_EQ(RunVemisim({"--", "/bin/sh", "-c", "exit 7"}).exitStatus, 7);
-    RunResult help = RunVemisim({"--help"});
-    EXPECT_EQ(help.exitStatus, 0);
-    EXPECT_EQ(help.out.rfind("usage: vemisim", 0), 0u);
+    RunResult r = RunVemisim({"--list-boards"});
+    EXPECT_EQ(r.exitStatus, 0);
+    for (const char* name : {"busy", "default", "full-names", "no-gpio-ex", "no-sensors", "no-ups", "ups-on-battery"})
+        EXPECT_NE(("\n" + r.out).find(std::string("\n") + name + " "), std::string::npos) << name;
 }
 
 TEST(Vemisim, EachProcessHasItsOwnBoardAndTheTraceCollectsAll)

@@ -1,4 +1,5 @@
-// /wdt: arm, retrigger, disarm; and only a key press leaves the watchdog armed.
+// /wdt: only a key press leaves the watchdog armed. What data can say about the
+// test is in cases/watchdog.cases; here are signals, terminals and pipes.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -13,86 +14,7 @@ const char kArmed[] =
     "Retriggering...(please Wait)\n"
     "Press any key to abort retriggering(cause restart!)\n";
 const char kCompleted[] = "Wdt was retrigger 5 times\nDisabling Wdt succeeded\n";
-const char kArm[] = "0x6000/0x4 in=01 out=0 status=0x0 returned=0\n"
-                    "0x6000/0x0 in=05 out=0 status=0x0 returned=0\n";
-const char kKick[] = "0x6000/0x6 in=- out=0 status=0x0 returned=0\n";
 const char kDisarm[] = "0x6000/0x0 in=00 out=0 status=0x0 returned=0\n";
-// The board's clock shows that the program waited between retriggers.
-const char kTenSeconds[] = "event watchdog disarmed after 10 s: 5 retriggers, at most 2 s without one\n";
-
-std::string FullRun()
-{
-    std::string t = kArm;
-    for (int i = 0; i < 5; i++)
-        t += kKick;
-    return t + kDisarm + kTenSeconds;
-}
-
-RunResult Wdt(const std::string& board, RunOptions o = {})
-{
-    o.boardJson = board;
-    return RunVemiCmd({"/wdt"}, o);
-}
-
-TEST(Watchdog, AFullRunArmsRetriggersFiveTimesAndDisarmsTenSecondsLater)
-{
-    RunResult r = RunVemiCmd({"/wdt", "t:1", "/r:1", "-t:9"}); // arguments do not change the times
-    EXPECT_EQ(r.out, std::string(kTitle) + kArmed + kCompleted);
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.trace, FullRun());
-
-    RunOptions realTime;
-    realTime.fastClock = false;
-    r = RunVemiCmd({"/s", "/wdt"}, realTime);
-    EXPECT_EQ(r.out, std::string(kArmed) + kCompleted);
-    EXPECT_EQ(r.trace, FullRun());
-}
-
-TEST(Watchdog, PowerControlStep)
-{
-    RunResult r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 4, "status": "0x701"}]})");
-    EXPECT_EQ(r.out, std::string(kTitle) + kArmed + kCompleted);
-    EXPECT_EQ(r.exitStatus, 0);
-
-    r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 4, "status": "0x708"}]})");
-    EXPECT_EQ(r.out, std::string(kTitle) + "Enabling Wdt PwrCtrl-Mode failed with error 0x0708\n");
-    EXPECT_EQ(r.exitStatus, 8);
-    EXPECT_EQ(r.trace, "0x6000/0x4 in=01 out=0 status=0x708 returned=-\n"); // never armed
-}
-
-TEST(Watchdog, AFailingArm)
-{
-    RunResult r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 0, "status": "0x708"}]})");
-    EXPECT_EQ(r.out, std::string(kTitle) + "Function Setting Wdt time failed: Device Busy\n");
-    EXPECT_EQ(r.exitStatus, 8);
-}
-
-TEST(Watchdog, AFailedRetriggerDisarmsInsteadOfRestartingTheMachine)
-{
-    RunResult r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 6, "sequence": [0, "0x708"]}]})");
-    EXPECT_EQ(r.out, std::string(kTitle) + kArmed +
-                         "Function Retriggering Wdt failed: Device Busy\n"
-                         "Disabling Wdt succeeded\n");
-    EXPECT_EQ(r.exitStatus, 8);
-    EXPECT_EQ(r.trace, std::string(kArm) + kKick + "0x6000/0x6 in=- out=0 status=0x708 returned=-\n" + kDisarm +
-                           "event watchdog disarmed after 2 s: 1 retriggers, at most 2 s without one\n");
-
-    // The disarm failing too is reported; the result stays the retrigger's.
-    r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 6, "status": "0x33"},
-                           {"group": "0x6000", "offset": 0, "sequence": [0, "0x708"]}]})");
-    EXPECT_EQ(r.out, std::string(kTitle) + kArmed +
-                         "Retriggering Wdt failed with error 0x0033\n"
-                         "Function Disabling Wdt failed: Device Busy\n");
-    EXPECT_EQ(r.exitStatus, 0x33);
-    EXPECT_NE(r.trace.find("event restart"), std::string::npos); // nothing could stop it
-}
-
-TEST(Watchdog, AFailedDisarmIsTheResult)
-{
-    RunResult r = Wdt(R"({"faults": [{"group": "0x6000", "offset": 0, "sequence": [0, "0x701"]}]})");
-    EXPECT_EQ(r.out, std::string(kTitle) + kArmed + "Wdt was retrigger 5 times\nFunction Disabling Wdt not supported\n");
-    EXPECT_EQ(r.exitStatus, 1);
-}
 
 TEST(Watchdog, EverySignalThatWouldEndTheProcessDisarmsFirst)
 {
@@ -118,7 +40,8 @@ TEST(Watchdog, AReaderThatHasGoneIsAnOutputErrorAfterTheDisarm)
     RunResult r = RunVemiCmd({"/wdt"}, o);
     EXPECT_EQ(r.exitStatus, 255);
     EXPECT_EQ(r.err, "VemiCmd: cannot write standard output: Broken pipe\n");
-    EXPECT_EQ(r.trace, FullRun());
+    EXPECT_NE(r.trace.find(kDisarm), std::string::npos);
+    EXPECT_EQ(r.trace.find("event restart"), std::string::npos);
 }
 
 // On a terminal, as a job of a shell: only a key press leaves the watchdog armed.

@@ -66,3 +66,15 @@ BoardModel* FreshDefaultBoard()
     BoardInit(&model, config);
     return &model;
 }
+
+int RunOnBoard(const std::string& json, const std::vector<std::string>& args, const std::string& input,
+               std::string* output)
+{
+    BoardConfig config;
+    std::string error;
+    if (!ParseBoardText(json, &config, &error))
+        return -1;
+    BoardModel model;
+    BoardInit(&model, config);
+    return RunToolInProcess(args, (const uint8_t*)input.data(), input.size(), &model, output);
+}

@@ -19,4 +19,8 @@ int RunToolInProcess(const std::vector<std::string>& args, const uint8_t* input,
 // The default board, fresh for each run.
 BoardModel* FreshDefaultBoard();
 
+// Runs on a board given as board-file text, with standard input `input`.
+int RunOnBoard(const std::string& json, const std::vector<std::string>& args, const std::string& input = "",
+               std::string* output = nullptr);
+
 #endif

@@ -55,8 +55,8 @@ long long NowMs()
 }
 
 // The session leader for a job on the terminal: runs argv in a process group of
-// its own, in the foreground or the background, and writes how it ended to
-// `result`. A stopped job is reported and killed.
+// its own, in the foreground or the background, and writes the job's wait status
+// to `result`. A stopped job is reported and killed.
 [[noreturn]] void Launch(const std::vector<std::string>& argv, const RunOptions& o, int slave,
                          const std::string& result)
 {
@@ -81,17 +81,9 @@ long long NowMs()
     setpgid(job, job);
     int status = 0;
     waitpid(job, &status, WUNTRACED);
-    char line[32];
-    if (WIFSTOPPED(status)) {
-        snprintf(line, sizeof(line), "stopped");
+    WriteFile(result, std::to_string(status));
+    if (WIFSTOPPED(status))
         kill(-job, SIGKILL);
-        waitpid(job, &status, 0);
-    } else if (WIFSIGNALED(status)) {
-        snprintf(line, sizeof(line), "signal %d", WTERMSIG(status));
-    } else {
-        snprintf(line, sizeof(line), "exit %d", WEXITSTATUS(status));
-    }
-    WriteFile(result, line);
     _exit(0);
 }
 
@@ -113,64 +105,74 @@ std::string FromTerminal(std::string s)
 
 RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const std::string& dir)
 {
-    std::string in = dir + "/stdin", out = dir + "/stdout", err = dir + "/stderr", jobFile = dir + "/job";
-    WriteFile(in, o.input);
+    std::string err = dir + "/stderr", jobFile = dir + "/job";
     bool onTerminal = o.job != Job::kNoTerminal;
-    int master = -1, slave = -1, gone[2] = {-1, -1};
-    if (onTerminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+    int master = -1, slave = -1, in[2], out[2], gone[2];
+    if ((onTerminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) || pipe(in) != 0 ||
+        pipe(out) != 0 || pipe(gone) != 0)
         return RunResult();
-    if (master >= 0)
-        fcntl(master, F_SETFL, O_NONBLOCK);
-    if (o.output == Output::kGoneReader) {
-        if (pipe(gone) != 0)
-            return RunResult();
-        close(gone[0]); // gone before the tool starts, however the processes are scheduled
-    }
+    for (int fd : {master, out[0]})
+        if (fd >= 0)
+            fcntl(fd, F_SETFL, O_NONBLOCK);
+    close(gone[0]); // gone before the tool starts, however the processes are scheduled
+    if (!o.boardJson.empty())
+        WriteFile(dir + "/board.json", o.boardJson);
     pid_t pid = fork();
     if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) // relative names in a case are the run's own files
+            _exit(126);
         struct rlimit noCore = {0, 0};
         setrlimit(RLIMIT_CORE, &noCore); // the fault signals' tests leave no core files
-        int i = onTerminal ? slave : open(in.c_str(), O_RDONLY);
-        int o1 = o.output == Output::kTerminal ? slave
-                 : o.output == Output::kGoneReader ? gone[1]
-                 : open(o.output == Output::kPath ? o.stdoutPath.c_str() : out.c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(i, 0);
-        dup2(o1, 1);
-        dup2(e, 2);
+        if (o.output == Output::kFailing)
+            signal(SIGPIPE, SIG_IGN);
+        dup2(onTerminal ? slave : in[0], 0);
+        dup2(o.output == Output::kTerminal ? slave : o.output == Output::kCapture ? out[1] : gone[1], 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        for (int fd : {in[0], in[1], out[0], out[1], gone[1]})
+            close(fd);
         if (o.output == Output::kClosed)
             close(1);
         if (onTerminal)
             Launch(argv, o, slave, jobFile);
         Exec(argv);
     }
-    if (gone[1] >= 0)
-        close(gone[1]);
+    for (int fd : {in[0], out[1], gone[1]})
+        close(fd);
+    if (write(in[1], o.input.data(), o.input.size()) != (ssize_t)o.input.size()) { /* fails below */ }
+    bool waiting = o.signal != 0 || !o.typed.empty(); // for `when`
+    if (onTerminal || o.typed.empty())
+        close(in[1]), in[1] = -1;
     long long start = NowMs();
-    bool acted = o.signal == 0 && o.typed.empty();
     int status = 0;
-    std::string terminalOut;
+    std::string captured, terminalOut;
+    RunResult r;
     for (;;) {
         Drain(master, &terminalOut);
-        pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid)
+        Drain(out[0], &captured);
+        if (waitpid(pid, &status, WNOHANG) == pid)
             break;
         long long t = NowMs() - start;
-        if (!acted && (o.output == Output::kTerminal ? terminalOut : ReadFile(out)).find(o.when) != std::string::npos) {
+        if (waiting && (o.output == Output::kTerminal ? terminalOut : captured).find(o.when) != std::string::npos) {
             if (o.signal != 0)
                 kill(pid, o.signal);
-            if (!o.typed.empty() && write(master, o.typed.data(), o.typed.size()) != (ssize_t)o.typed.size()) {
+            int to = onTerminal ? master : in[1];
+            if (!o.typed.empty() && write(to, o.typed.data(), o.typed.size()) != (ssize_t)o.typed.size()) {
                 /* the run times out */
             }
-            acted = true;
+            waiting = false;
+            r.acted = true;
         }
+        if (in[1] >= 0 && (r.acted || t > 3000))
+            close(in[1]), in[1] = -1; // end of input: a tool waiting in vain for it goes on
         if (t > 60000)
             kill(pid, SIGKILL);
         usleep(2000);
     }
     Drain(master, &terminalOut);
-    RunResult r;
+    Drain(out[0], &captured);
+    for (int fd : {in[1], out[0]})
+        if (fd >= 0)
+            close(fd);
     if (slave >= 0) {
         struct termios t;
         r.terminalSane = tcgetattr(slave, &t) == 0 && (t.c_lflag & ICANON) && (t.c_lflag & ECHO);
@@ -178,20 +180,15 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         close(slave);
         close(master);
     }
-    r.out = o.output == Output::kCapture ? ReadFile(out) : o.output == Output::kTerminal ? FromTerminal(terminalOut) : "";
+    r.out = o.output == Output::kTerminal ? FromTerminal(terminalOut) : captured;
     r.err = ReadFile(err);
-    if (onTerminal) { // how the launcher saw the job end
-        std::string job = ReadFile(jobFile);
-        r.stopped = job == "stopped";
-        if (job.rfind("signal ", 0) == 0)
-            r.signal = atoi(job.c_str() + 7);
-        else if (job.rfind("exit ", 0) == 0)
-            r.exitStatus = atoi(job.c_str() + 5);
-    } else if (WIFSIGNALED(status)) {
+    if (onTerminal)
+        status = atoi(ReadFile(jobFile).c_str()); // how the launcher saw the job end
+    r.stopped = WIFSTOPPED(status);
+    if (WIFSIGNALED(status))
         r.signal = WTERMSIG(status);
-    } else {
+    else if (WIFEXITED(status))
         r.exitStatus = WEXITSTATUS(status);
-    }
     return r;
 }
 
@@ -211,7 +208,6 @@ std::vector<std::string> SimArgs(const RunOptions& o, const std::string& dir)
 {
     std::vector<std::string> argv = {VemisimPath(), "--trace", dir + "/trace"};
     if (!o.boardJson.empty()) {
-        WriteFile(dir + "/board.json", o.boardJson);
         argv.insert(argv.end(), {"--board", dir + "/board.json"});
     } else if (!o.board.empty()) {
         argv.insert(argv.end(), {"--board", o.board});
@@ -226,7 +222,6 @@ std::vector<std::string> SimArgs(const RunOptions& o, const std::string& dir)
 
 std::string VemiCmdPath() { return VEMI_TEST_VEMICMD; }
 std::string VemisimPath() { return VEMI_TEST_VEMISIM; }
-std::string LibraryBoardPath(const std::string& name) { return std::string(VEMI_TEST_BOARDS) + "/" + name + ".json"; }
 
 RunResult RunVemiCmd(const std::vector<std::string>& args, const RunOptions& o)
 {
@@ -259,7 +254,7 @@ std::string TraceLines(const std::string& trace, const std::string& prefix)
     std::istringstream in(trace);
     std::string line, kept;
     while (std::getline(in, line))
-        if (prefix.empty() ? line.rfind("event ", 0) != 0 : line.rfind(prefix, 0) == 0)
+        if (line.rfind(prefix, 0) == 0)
             kept += line + "\n";
     return kept;
 }

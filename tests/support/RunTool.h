@@ -6,27 +6,32 @@
 #include <string>
 #include <vector>
 
-// The title line every run prints first unless silent.
-constexpr char kTitle[] = "Vemilex Commandline Tool 1.00.0001\n";
+#include "ToolVersion.h"
 
-// Where standard output goes.
-enum class Output { kCapture, kClosed, kGoneReader, kTerminal, kPath };
+// The title line every run prints first unless silent.
+constexpr char kTitle[] = VEMI_TITLE "\n";
+
+// Where standard output goes. kCapture is a pipe, read while the tool runs;
+// kGoneReader a pipe whose reader has gone, kFailing the same with SIGPIPE
+// ignored, so that every write fails (EPIPE).
+enum class Output { kCapture, kClosed, kGoneReader, kFailing, kTerminal };
 // Run as a job on a pseudo-terminal, under a launcher that leads the session and
 // stays, as a shell does; standard input is the terminal.
 enum class Job { kNoTerminal, kForeground, kBackground };
 
 struct RunOptions {
-    std::string boardJson;   // written to a board file; empty: the default board
+    std::string boardJson;   // written to board.json in the run's folder, its working
+                             // folder; for VemiCmd, the board (empty: the default)
     std::string board;       // a board file path or library name, instead of boardJson
-    std::string input;       // standard input
+    std::string input;       // standard input, a pipe (or the terminal, for jobs)
     bool fastClock = true;
     bool simulated = true;   // false: run VemiCmd alone, with no board preloaded
     std::vector<std::string> simArgs; // more vemisim options
     std::string when;        // once standard output holds this (at once if empty):
     int signal = 0;          //   sent to vemisim
-    std::string typed;       //   typed at the terminal
-    Output output = Output::kCapture; // kGoneReader: a pipe whose reader has gone
-    std::string stdoutPath;  // for Output::kPath
+    std::string typed;       //   typed at the terminal, or else added to standard input,
+                             //   which ends then (or after 3 s without `when`)
+    Output output = Output::kCapture;
     Job job = Job::kNoTerminal;
     bool tostop = false;     // the terminal stops background writers
 };
@@ -38,6 +43,7 @@ struct RunResult {
     int exitStatus = -1; // exit status, or -1 when ended by a signal or stopped
     int signal = 0;      // the signal that ended it
     bool stopped = false; // the job stopped, and was killed
+    bool acted = false;   // `when` showed while the tool ran
     bool terminalSane = true; // the terminal's line mode survived the run (jobs)
     int unreadInput = 0;      // bytes typed at the terminal that no one read (jobs)
 };
@@ -48,9 +54,8 @@ RunResult RunVemisim(const std::vector<std::string>& args, const RunOptions& opt
 
 std::string VemiCmdPath();
 std::string VemisimPath();
-std::string LibraryBoardPath(const std::string& name); // a board of the library, by name
 
-// The trace without event lines, or only the lines that start with `prefix`.
+// The lines of a trace that start with `prefix`.
 std::string TraceLines(const std::string& trace, const std::string& prefix);
 
 #endif

@@ -4,105 +4,70 @@
 #include <stdlib.h>
 
 #include <string>
-#include <vector>
 
-#include "CmdTable.h"
+#include "InBuffer.h"
 
 namespace {
 
-struct Parsed {
-    uint32_t len;
-    bool stored;
-    std::vector<uint8_t> bytes;
-};
-
-Parsed Parse(const std::string& text)
+// The bytes a definition gives, as hexadecimal; "-" when no buffer was stored.
+std::string Parse(std::string text)
 {
-    std::vector<char> buf(text.begin(), text.end());
-    buf.push_back('\0');
-    uint8_t sentinel = 0;
+    static uint8_t sentinel;
     uint8_t* out = &sentinel;
-    Parsed p;
-    p.len = ParseInputDefString(buf.data(), &out);
-    p.stored = out != &sentinel;
-    if (p.stored) {
-        p.bytes.assign(out, out + p.len);
-        free(out);
-    }
-    return p;
+    uint32_t len = ParseInputDefString(&text[0], &out);
+    if (out == &sentinel)
+        return len == 0 ? "-" : "length without a buffer";
+    std::string hex;
+    for (uint32_t i = 0; i < len; i++)
+        hex += "0123456789ABCDEF"[out[i] >> 4], hex += "0123456789ABCDEF"[out[i] & 15];
+    free(out);
+    return hex;
 }
 
-std::vector<uint8_t> Bytes(std::initializer_list<int> list)
-{
-    std::vector<uint8_t> v;
-    for (int b : list)
-        v.push_back((uint8_t)b);
-    return v;
-}
-
-std::string Repeat(const std::string& head, const std::string& value, int n)
+std::string Repeat(const std::string& head, int n)
 {
     std::string s = head;
     for (int i = 0; i < n; i++)
-        s += (i ? "," : "") + value;
+        s += ",7";
     return s;
 }
 
-} // namespace
-
-TEST(InBuffer, EachLetterStoresItsWidthLittleEndian)
+TEST(InBuffer, Definitions)
 {
-    EXPECT_EQ(Parse("B:1").bytes, Bytes({1}));
-    EXPECT_EQ(Parse("b,0x10,ff").bytes, Bytes({0x10, 0xFF}));
-    EXPECT_EQ(Parse("W:1234,5").bytes, Bytes({0x34, 0x12, 0x05, 0x00}));
-    EXPECT_EQ(Parse("w:123456").bytes, Bytes({0x56, 0x34})); // low 16 bits
-    EXPECT_EQ(Parse("D:12345678").bytes, Bytes({0x78, 0x56, 0x34, 0x12}));
-    EXPECT_EQ(Parse("d:-1").bytes, Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(Parse("B:1FF").bytes, Bytes({0xFF})); // low 8 bits
+    struct Case {
+        std::string text, bytes;
+    } cases[] = {
+        // Each letter stores its width, least significant byte first, the low bits only.
+        {"B:1", "01"}, {"b,0x10,ff", "10FF"}, {"B:1FF", "FF"}, {"W:1234,5", "34120500"}, {"w:123456", "5634"},
+        {"D:12345678", "78563412"}, {"d:-1", "FFFFFFFF"},
+        // Text keeps colons, stops at a comma and ends with a zero byte.
+        {"A:abc", "61626300"}, {"a:x:y", "783A7900"}, {"A:one,two", "6F6E6500"}, {"A,text", "7465787400"},
+        // Separators and fields: empty fields skipped, only the first character counts.
+        {"B:1,,2", "0102"}, {",B:1", "01"}, {"::B:1", "01"}, {"Byte:1", "01"}, {"bx,1", "01"}, {"B:xyz", "00"},
+        {"B:0x", "00"}, {"B:", ""},
+        // Unknown letters and empty definitions store nothing.
+        {"X:1", "-"}, {"", "-"}, {":", "-"}, {",,:,", "-"}, {"A:", "-"}, {"A", "-"}, {"a,", "-"}, {"?:1", "-"},
+        {"1:2", "-"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Parse(c.text), c.bytes) << c.text;
 }
 
-TEST(InBuffer, TextKeepsColonsStopsAtACommaAndEndsWithAZero)
-{
-    EXPECT_EQ(Parse("A:abc").bytes, Bytes({'a', 'b', 'c', 0}));
-    EXPECT_EQ(Parse("a:x:y").bytes, Bytes({'x', ':', 'y', 0}));
-    EXPECT_EQ(Parse("A:one,two").bytes, Bytes({'o', 'n', 'e', 0}));
-    EXPECT_EQ(Parse("A,text").bytes, Bytes({'t', 'e', 'x', 't', 0}));
-}
-
-TEST(InBuffer, SeparatorsAndFields)
-{
-    EXPECT_EQ(Parse("B:1,,2").bytes, Bytes({1, 2}));
-    EXPECT_EQ(Parse(",B:1").bytes, Bytes({1}));
-    EXPECT_EQ(Parse("::B:1").bytes, Bytes({1}));
-    EXPECT_EQ(Parse("Byte:1").bytes, Bytes({1}));
-    EXPECT_EQ(Parse("bx,1").bytes, Bytes({1}));
-    EXPECT_EQ(Parse("B:xyz").bytes, Bytes({0}));
-    EXPECT_EQ(Parse("B:0x").bytes, Bytes({0}));
-}
-
+// A value that would not fit whole is not stored.
 TEST(InBuffer, NumericDefinitionsHoldAtMost255Bytes)
 {
-    Parsed b = Parse(Repeat("B:", "7", 300));
-    EXPECT_EQ(b.len, 255u);
-    EXPECT_EQ(b.bytes, std::vector<uint8_t>(255, 7));
-    EXPECT_EQ(Parse(Repeat("B:", "7", 255)).len, 255u);
-    EXPECT_EQ(Parse(Repeat("B:", "7", 254)).len, 254u);
-    // A value that would not fit whole is not stored.
-    EXPECT_EQ(Parse(Repeat("W:", "1", 200)).len, 254u);
-    EXPECT_EQ(Parse(Repeat("W:", "1", 127)).len, 254u);
-    EXPECT_EQ(Parse(Repeat("D:", "1", 100)).len, 252u);
-    EXPECT_EQ(Parse(Repeat("D:", "1", 63)).len, 252u);
+    struct Cap {
+        const char* head;
+        int values;
+        size_t bytes;
+    } caps[] = {{"B:", 300, 255}, {"B:", 255, 255}, {"B:", 254, 254}, {"W:", 200, 254},
+                {"W:", 127, 254}, {"D:", 100, 252}, {"D:", 63, 252}};
+    for (const Cap& c : caps)
+        EXPECT_EQ(Parse(Repeat(c.head, c.values)).size(), 2 * c.bytes) << c.head << c.values;
+    std::string sevens;
+    for (int i = 0; i < 255; i++)
+        sevens += "07";
+    EXPECT_EQ(Parse(Repeat("B:", 300)), sevens);
 }
 
-TEST(InBuffer, UnknownLettersAndEmptyDefinitionsStoreNothing)
-{
-    for (const char* text : {"X:1", "", ":", ",,:,", "A:", "A", "a,", "?:1", "1:2"}) {
-        Parsed p = Parse(text);
-        EXPECT_EQ(p.len, 0u) << text;
-        EXPECT_FALSE(p.stored) << text;
-    }
-    // A numeric letter without values still owns an (empty) buffer.
-    Parsed p = Parse("B:");
-    EXPECT_EQ(p.len, 0u);
-    EXPECT_TRUE(p.stored);
-}
+} // namespace

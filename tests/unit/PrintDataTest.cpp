@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "CaptureStdout.h"
-#include "CmdTable.h"
+#include "PrintData.h"
 #include "ProgramState.h"
 
 namespace {
