@@ -10,4 +10,8 @@
 bool CopyFromCaller(void* dst, const void* callerSrc, size_t len);
 bool CopyToCaller(void* callerDst, const void* src, size_t len);
 
+// The portable method: through a pipe, as write() and read() answer EFAULT for a
+// range they cannot read or fill.
+bool CopyThroughPipe(void* dst, const void* src, size_t len);
+
 #endif

@@ -153,17 +153,6 @@ int OpenDevice(int flags)
     return fd;
 }
 
-int OpenAny(const char* path, int flags, mode_t mode)
-{
-    return IsDevicePath(path) ? OpenDevice(flags) : RealOpen(path, flags, mode);
-}
-
-int OpenatAny(int dirfd, const char* path, int flags, mode_t mode)
-{
-    static OpenatFn fn = Next<OpenatFn>("openat");
-    return IsDevicePath(path) ? OpenDevice(flags) : fn(dirfd, path, flags, mode);
-}
-
 // Whether open was given a mode argument, as the C library decides it.
 bool NeedsMode(int flags)
 {
@@ -224,68 +213,75 @@ __attribute__((destructor)) void AtExit()
 
 } // namespace
 
+// Each entry passes other paths and descriptors to the C library's function of its
+// own name, so that an entry libc itself calls through (FreeBSD's open calls
+// __sys_openat) never comes back here.
+#define OPEN_ENTRY(name)                                                                  \
+    int name(const char* path, int flags, ...)                                            \
+    {                                                                                     \
+        va_list ap;                                                                       \
+        va_start(ap, flags);                                                              \
+        mode_t mode = ModeArg(flags, ap);                                                 \
+        va_end(ap);                                                                       \
+        static OpenFn real = Next<OpenFn>(#name);                                         \
+        return IsDevicePath(path) ? OpenDevice(flags) : real(path, flags, mode);          \
+    }
+#define OPENAT_ENTRY(name)                                                                \
+    int name(int dirfd, const char* path, int flags, ...)                                 \
+    {                                                                                     \
+        va_list ap;                                                                       \
+        va_start(ap, flags);                                                              \
+        mode_t mode = ModeArg(flags, ap);                                                 \
+        va_end(ap);                                                                       \
+        static OpenatFn real = Next<OpenatFn>(#name);                                     \
+        return IsDevicePath(path) ? OpenDevice(flags) : real(dirfd, path, flags, mode);   \
+    }
+#define IOCTL_ENTRY(name)                                                                 \
+    int name(int fd, unsigned long request, ...)                                          \
+    {                                                                                     \
+        va_list ap;                                                                       \
+        va_start(ap, request);                                                            \
+        void* arg = va_arg(ap, void*);                                                    \
+        va_end(ap);                                                                       \
+        static IoctlFn real = Next<IoctlFn>(#name);                                       \
+        return IsDevice(fd) ? DeviceRequest(fd, request, arg) : real(fd, request, arg);   \
+    }
+#define CLOSE_ENTRY(name)                                                                 \
+    int name(int fd)                                                                      \
+    {                                                                                     \
+        ForgetDevice(fd);                                                                 \
+        static CloseFn real = Next<CloseFn>(#name);                                       \
+        return real(fd);                                                                  \
+    }
+
 extern "C" {
 
-int open(const char* path, int flags, ...)
-{
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = ModeArg(flags, ap);
-    va_end(ap);
-    return OpenAny(path, flags, mode);
-}
+OPEN_ENTRY(open)
+OPENAT_ENTRY(openat)
+IOCTL_ENTRY(ioctl)
+CLOSE_ENTRY(close)
 
-int open64(const char* path, int flags, ...)
-{
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = ModeArg(flags, ap);
-    va_end(ap);
-    return OpenAny(path, flags, mode);
-}
+#ifdef __GLIBC__
+// The large-file names, and the entries _FORTIFY_SOURCE builds call instead of open.
+OPEN_ENTRY(open64)
+OPENAT_ENTRY(openat64)
+int __open_2(const char* path, int flags) { return open(path, flags); }
+int __open64_2(const char* path, int flags) { return open(path, flags); }
+int __openat_2(int dirfd, const char* path, int flags) { return openat(dirfd, path, flags); }
+int __openat64_2(int dirfd, const char* path, int flags) { return openat(dirfd, path, flags); }
+#endif
 
-int openat(int dirfd, const char* path, int flags, ...)
-{
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = ModeArg(flags, ap);
-    va_end(ap);
-    return OpenatAny(dirfd, path, flags, mode);
-}
-
-int openat64(int dirfd, const char* path, int flags, ...)
-{
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = ModeArg(flags, ap);
-    va_end(ap);
-    return OpenatAny(dirfd, path, flags, mode);
-}
-
-// The fortified entries that _FORTIFY_SOURCE builds call instead of open.
-int __open_2(const char* path, int flags) { return OpenAny(path, flags, 0); }
-int __open64_2(const char* path, int flags) { return OpenAny(path, flags, 0); }
-int __openat_2(int dirfd, const char* path, int flags) { return OpenatAny(dirfd, path, flags, 0); }
-int __openat64_2(int dirfd, const char* path, int flags) { return OpenatAny(dirfd, path, flags, 0); }
-
-int ioctl(int fd, unsigned long request, ...)
-{
-    va_list ap;
-    va_start(ap, request);
-    void* arg = va_arg(ap, void*);
-    va_end(ap);
-    if (IsDevice(fd))
-        return DeviceRequest(fd, request, arg);
-    static IoctlFn fn = Next<IoctlFn>("ioctl");
-    return fn(fd, request, arg);
-}
-
-int close(int fd)
-{
-    ForgetDevice(fd);
-    static CloseFn fn = Next<CloseFn>("close");
-    return fn(fd);
-}
+#ifdef __FreeBSD__
+// libc's own names: its functions call _open and the system call stubs __sys_* directly.
+OPEN_ENTRY(_open)
+OPEN_ENTRY(__sys_open)
+OPENAT_ENTRY(_openat)
+OPENAT_ENTRY(__sys_openat)
+IOCTL_ENTRY(_ioctl)
+IOCTL_ENTRY(__sys_ioctl)
+CLOSE_ENTRY(_close)
+CLOSE_ENTRY(__sys_close)
+#endif
 
 // Fast clock: the program's sleeps return at once and the board's clock moves on.
 unsigned int sleep(unsigned int seconds)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "BoardConfig.h"
+#include "ExecutablePath.h"
 #include "RunCommand.h"
 
 namespace fs = std::filesystem;
@@ -44,17 +45,10 @@ int Usage(const char* problem)
     return 2;
 }
 
-fs::path OwnDirectory(const char* argv0)
+fs::path OwnDirectory()
 {
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        char buf[PATH_MAX];
-        if (realpath(argv0, buf) == nullptr)
-            return fs::current_path();
-        self = buf;
-    }
-    return self.parent_path();
+    std::string self = ExecutablePath();
+    return self.empty() ? fs::current_path() : fs::path(self).parent_path();
 }
 
 // Built: beside this program. Installed: in the library folder the build named.
@@ -152,7 +146,7 @@ int main(int argc, char** argv)
     std::string board, trace, record, replay;
     bool fastClock = false;
     int i = 1;
-    fs::path dir = OwnDirectory(argv[0]);
+    fs::path dir = OwnDirectory();
     fs::path library = FindBoardLibrary(dir);
     for (; i < argc; i++) {
         std::string a = argv[i];

@@ -1,6 +1,6 @@
-#!/usr/bin/env bash
-# The shipped VemiCmd loads no C++ runtime: its one shared library is the C library.
-set -u
-needed=$(readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+#!/bin/sh
+# VemiCmd needs only the C library: its one NEEDED entry is LIBC.
+# Usage: needed.sh READELF VEMICMD LIBC   (LIBC: libc.so.6 on Linux, libc.so.7 on FreeBSD)
+needed=$("$1" -d "$2" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 echo "VemiCmd needs: $needed"
-[ "$needed" = "libc.so.6" ]
+[ "$needed" = "$3" ]

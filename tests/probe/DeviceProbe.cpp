@@ -9,12 +9,24 @@
 
 #include "VemiInterface.h"
 
-extern "C" int __open_2(const char*, int);
-extern "C" int __open64_2(const char*, int);
-extern "C" int __openat_2(int, const char*, int);
-extern "C" int __openat64_2(int, const char*, int);
-extern "C" int open64(const char*, int, ...);
-extern "C" int openat64(int, const char*, int, ...);
+// The C library's other entries for opening a file: glibc's large-file and
+// fortified ones, FreeBSD's own names that its functions call.
+extern "C" {
+#ifdef __GLIBC__
+int __open_2(const char*, int);
+int __open64_2(const char*, int);
+int __openat_2(int, const char*, int);
+int __openat64_2(int, const char*, int);
+int open64(const char*, int, ...);
+int openat64(int, const char*, int, ...);
+#endif
+#ifdef __FreeBSD__
+int _open(const char*, int, ...);
+int __sys_open(const char*, int, ...);
+int _openat(int, const char*, int, ...);
+int __sys_openat(int, const char*, int, ...);
+#endif
+}
 
 static void Request(const char* how, int fd)
 {
@@ -32,13 +44,21 @@ static void Request(const char* how, int fd)
 int main()
 {
     Request("open", open(VEMI_DEVICE_PATH, O_RDWR));
-    Request("open64", open64(VEMI_DEVICE_PATH, O_RDWR));
     Request("openat", openat(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
+#ifdef __GLIBC__
+    Request("open64", open64(VEMI_DEVICE_PATH, O_RDWR));
     Request("openat64", openat64(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
     Request("__open_2", __open_2(VEMI_DEVICE_PATH, O_RDWR));
     Request("__open64_2", __open64_2(VEMI_DEVICE_PATH, O_RDWR));
     Request("__openat_2", __openat_2(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
     Request("__openat64_2", __openat64_2(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
+#endif
+#ifdef __FreeBSD__
+    Request("_open", _open(VEMI_DEVICE_PATH, O_RDWR));
+    Request("__sys_open", __sys_open(VEMI_DEVICE_PATH, O_RDWR));
+    Request("_openat", _openat(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
+    Request("__sys_openat", __sys_openat(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
+#endif
     // Other paths are left alone: /dev/null does not know the request.
     Request("other path", open("/dev/null", O_RDWR));
 
