@@ -3,9 +3,10 @@
 //    xxd and hexdump -C on the same bytes from a file, all to /dev/null, runs
 //    alternating, medians;
 //  - peak memory of that direct call;
-//  - start-up instructions of VemiCmd /ver (callgrind) against a C program that
-//    prints one line, both beside the same device stub, and both without one.
-// Usage: process_bench VEMISIM VEMICMD TINY_DEVICE_SO ONE_LINE [RUNS]
+//  - start-up instructions of VemiCmd /ver (callgrind) against a C program doing the
+//    same job (the same two requests, the same lines), both beside the same device
+//    stub, and both without a device (each then prints its open failure).
+// Usage: process_bench VEMISIM VEMICMD TINY_DEVICE_SO VER_IN_C [RUNS]
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -89,10 +90,10 @@ long long CallgrindInstructions(const std::vector<std::string>& argv, const std:
 int main(int argc, char** argv)
 {
     if (argc < 5) {
-        fprintf(stderr, "usage: process_bench VEMISIM VEMICMD TINY_DEVICE_SO ONE_LINE [RUNS]\n");
+        fprintf(stderr, "usage: process_bench VEMISIM VEMICMD TINY_DEVICE_SO VER_IN_C [RUNS]\n");
         return 2;
     }
-    std::string vemisim = argv[1], vemicmd = argv[2], tiny = argv[3], oneLine = argv[4];
+    std::string vemisim = argv[1], vemicmd = argv[2], tiny = argv[3], verInC = argv[4];
     int runs = argc > 5 ? atoi(argv[5]) : 5;
 
     // The same 64 MiB of random bytes: as a file for xxd and hexdump, as a raw service for the board.
@@ -148,13 +149,13 @@ int main(int argc, char** argv)
            contenders[0].maxRss / 1024.0, contenders[1].maxRss / 1024.0);
 
     long long toolStub = CallgrindInstructions({vemicmd, "/ver"}, tiny);
-    long long lineStub = CallgrindInstructions({oneLine}, tiny);
+    long long cStub = CallgrindInstructions({verInC}, tiny);
     long long toolAlone = CallgrindInstructions({vemicmd, "/ver"}, "");
-    long long lineAlone = CallgrindInstructions({oneLine}, "");
-    printf("\nStart-up, instructions (callgrind):\n");
-    printf("  beside a device stub: VemiCmd /ver %lld, one-line C program %lld: %.3f x\n", toolStub, lineStub,
-           (double)toolStub / (double)lineStub);
-    printf("  without a device:     VemiCmd /ver %lld, one-line C program %lld: %.3f x\n", toolAlone, lineAlone,
-           (double)toolAlone / (double)lineAlone);
+    long long cAlone = CallgrindInstructions({verInC}, "");
+    printf("\nStart-up, instructions (callgrind), VemiCmd /ver against C doing the same job:\n");
+    printf("  beside a device stub: VemiCmd %lld, C %lld: %.3f x\n", toolStub, cStub,
+           (double)toolStub / (double)cStub);
+    printf("  without a device:     VemiCmd %lld, C %lld: %.3f x\n", toolAlone, cAlone,
+           (double)toolAlone / (double)cAlone);
     return 0;
 }

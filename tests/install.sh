@@ -1,8 +1,10 @@
-#!/usr/bin/env bash
+#!/bin/sh
 # Installs the build into a temporary prefix and runs the installed vemisim and
-# VemiCmd from there, with a board named from the installed library.
-set -euo pipefail
-build=$1
+# VemiCmd from there, with a board named from the installed library; and the
+# FreeBSD port's pkg-plist lists exactly what was installed.
+# Usage: install.sh BUILD_DIR SOURCE_DIR
+set -eu
+build=$1 source=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -12,7 +14,12 @@ for f in sbin/VemiCmd bin/vemisim share/man/man8/VemiCmd.8 share/man/man1/vemisi
   [ -e "$prefix/$f" ] || fail "missing $f"
 done
 out=$(cd / && "$prefix/bin/vemisim" --board ups-on-battery -- "$prefix/sbin/VemiCmd" /s /dalv)
-grep -qx 'Status:                  Discharging -> 40%' <<<"$out" || fail "unexpected /dalv output: $out"
+printf '%s\n' "$out" | grep -qx 'Status:                  Discharging -> 40%' || fail "unexpected /dalv output: $out"
 boards=$("$prefix/bin/vemisim" --list-boards | wc -l)
 [ "$boards" -ge 7 ] || fail "the installed library lists $boards boards"
-echo "install: ok ($prefix)"
+# The ports framework compresses manual pages; the list names them so.
+installed=$(cd "$prefix" && find . -type f -o -type l | sed -e 's|^\./||' -e 's|^share/man/man[0-9]/.*|&.gz|' | sort)
+listed=$(grep -v '^@' "$source/packaging/freebsd/pkg-plist" | sort)
+[ "$installed" = "$listed" ] || fail "packaging/freebsd/pkg-plist differs from the installation:
+$(printf '%s\n' "$listed" >"$prefix.listed"; printf '%s\n' "$installed" | diff "$prefix.listed" -; rm -f "$prefix.listed")"
+echo "install: ok, and the port's pkg-plist lists it all ($prefix)"

@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/bin/sh
 # The manual pages must pass mandoc's lint without a message. The one message let
 # through is a cross-reference between these three pages, which mandoc looks up in
 # the host's manual database, where they are not until installed.
