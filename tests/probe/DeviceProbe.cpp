@@ -1,32 +1,16 @@
 // Opens /dev/vemix through every C-library entry a program may use and issues
 // requests on it, printing what each call gave: the preload's contract, checked
 // from the outside.
+#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "VemiInterface.h"
+#include <initializer_list>
 
-// The C library's other entries for opening a file: glibc's large-file and
-// fortified ones, FreeBSD's own names that its functions call.
-extern "C" {
-#ifdef __GLIBC__
-int __open_2(const char*, int);
-int __open64_2(const char*, int);
-int __openat_2(int, const char*, int);
-int __openat64_2(int, const char*, int);
-int open64(const char*, int, ...);
-int openat64(int, const char*, int, ...);
-#endif
-#ifdef __FreeBSD__
-int _open(const char*, int, ...);
-int __sys_open(const char*, int, ...);
-int _openat(int, const char*, int, ...);
-int __sys_openat(int, const char*, int, ...);
-#endif
-}
+#include "VemiInterface.h"
 
 static void Request(const char* how, int fd)
 {
@@ -43,22 +27,16 @@ static void Request(const char* how, int fd)
 
 int main()
 {
-    Request("open", open(VEMI_DEVICE_PATH, O_RDWR));
-    Request("openat", openat(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
-#ifdef __GLIBC__
-    Request("open64", open64(VEMI_DEVICE_PATH, O_RDWR));
-    Request("openat64", openat64(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
-    Request("__open_2", __open_2(VEMI_DEVICE_PATH, O_RDWR));
-    Request("__open64_2", __open64_2(VEMI_DEVICE_PATH, O_RDWR));
-    Request("__openat_2", __openat_2(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
-    Request("__openat64_2", __openat64_2(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
-#endif
-#ifdef __FreeBSD__
-    Request("_open", _open(VEMI_DEVICE_PATH, O_RDWR));
-    Request("__sys_open", __sys_open(VEMI_DEVICE_PATH, O_RDWR));
-    Request("_openat", _openat(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
-    Request("__sys_openat", __sys_openat(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
-#endif
+    // Every entry for opening a file that this system's C library has, found as a
+    // program's call finds it: glibc's large-file and fortified ones, FreeBSD's own.
+    typedef int (*OpenFn)(const char*, int, ...);
+    typedef int (*OpenatFn)(int, const char*, int, ...);
+    for (const char* name : {"open", "open64", "__open_2", "__open64_2", "_open", "__sys_open"})
+        if (OpenFn fn = (OpenFn)dlsym(RTLD_DEFAULT, name))
+            Request(name, fn(VEMI_DEVICE_PATH, O_RDWR));
+    for (const char* name : {"openat", "openat64", "__openat_2", "__openat64_2", "_openat", "__sys_openat"})
+        if (OpenatFn fn = (OpenatFn)dlsym(RTLD_DEFAULT, name))
+            Request(name, fn(AT_FDCWD, VEMI_DEVICE_PATH, O_RDWR));
     // Other paths are left alone: /dev/null does not know the request.
     Request("other path", open("/dev/null", O_RDWR));
 
