@@ -7,7 +7,10 @@
 #include "VemiInterface.h"
 #include "CmdTable.h"
 #include "Commands.h"
+#include "ExitStatus.h"
+#include "MachineReport.h"
 #include "Options.h"
+#include "OutputStyle.h"
 #include "ProgramState.h"
 #include "ToolVersion.h"
 
@@ -27,24 +30,63 @@ _CmdParam mCmdParams[CMD_PARAM_COUNT] = {
     {"d", ActivateDebugMode, NULL, NULL, false},
 };
 
-int32_t VemiMain(int argc, char** argv)
-{
-    int32_t rc = VemiInit();
-    if (rc != 0)
-        return rc;
-    ParseParams(argc, argv);
-    PrintHeader();
-    uint32_t result = ExecuteCmds();
-    VemiClose();
-    return (int32_t)result;
-}
-
 // A switch selects a row when, after its "/" or "-", it begins with the row's
 // keyword; whatever follows the keyword is the row's business.
 static bool SwitchSelects(const char* arg, const _CmdParam* row)
 {
     size_t n = strnlen(row->name, sizeof(row->name));
     return strncmp(arg + 1, row->name, n) == 0;
+}
+
+// The metrics cover /ver, /sens and /dalv: another command named, or none (the
+// direct call), is a usage error, found before anything is opened.
+static int32_t CheckMetricsCommands(int argc, char** argv)
+{
+    const char* uncovered = NULL;
+    bool covered = false;
+    for (int pos = 1; pos < argc; pos++) {
+        if (argv[pos] == NULL || (argv[pos][0] != '/' && argv[pos][0] != '-'))
+            continue;
+        for (int i = 0; i < CMD_PARAM_COUNT; i++) {
+            if (!SwitchSelects(argv[pos], &mCmdParams[i]))
+                continue;
+            bool reported = mCmdParams[i].execFn == ShowVersion || mCmdParams[i].execFn == ShowVemiSensors ||
+                            mCmdParams[i].execFn == ShowDalvInfo;
+            covered = covered || reported;
+            if (mCmdParams[i].execFn != NULL && !reported && uncovered == NULL)
+                uncovered = argv[pos];
+            break;
+        }
+    }
+    if (uncovered == NULL && covered)
+        return 0;
+    if (uncovered != NULL)
+        fprintf(stderr, "VemiCmd: --prometheus covers /ver, /sens and /dalv, not %s\n", uncovered);
+    else
+        fprintf(stderr, "VemiCmd: --prometheus needs /ver, /sens or /dalv\n");
+    return EXIT_USAGE;
+}
+
+int32_t VemiMain(int argc, char** argv)
+{
+    int32_t rc = TakeOutputStyle(&argc, argv);
+    if (rc == 0 && gOutputStyle == kStylePrometheus)
+        rc = CheckMetricsCommands(argc, argv);
+    if (rc != 0)
+        return rc; // a usage error: nothing opened, no request sent
+    MachineBegin();
+    rc = VemiInit();
+    if (rc != 0) {
+        MachineFailure("Open '" VEMI_DEVICE_PATH "'", rc, "Open '" VEMI_DEVICE_PATH "' failed");
+        MachineEnd(ExitStatusOf((uint32_t)rc));
+        return rc;
+    }
+    ParseParams(argc, argv);
+    PrintHeader();
+    uint32_t result = ExecuteCmds();
+    VemiClose();
+    MachineEnd(ExitStatusOf(result));
+    return (int32_t)result;
 }
 
 int32_t ParseParams(int argc, char** argv)
@@ -87,6 +129,6 @@ uint32_t ExecuteCmds(void)
 void PrintHeader(void)
 {
     if (!gSilentMode)
-        printf("Vemilex Commandline Tool %u.%02u.%04u\n", VEMI_VERSION_MAJOR, VEMI_VERSION_MINOR,
+        Out("Vemilex Commandline Tool %u.%02u.%04u\n", VEMI_VERSION_MAJOR, VEMI_VERSION_MINOR,
                VEMI_VERSION_PATCH);
 }

@@ -3,17 +3,44 @@
 #include <stdio.h>
 
 #include "Commands.h"
+#include "MachineReport.h"
+#include "OutputStyle.h"
 #include "VemiInterface.h"
 #include "VemiRecords.h"
 
 static void PrintUpsState(uint8_t status)
 {
     switch (status & 0xF0) {
-    case 0xA0: printf("DALV Disabled\n"); break;
-    case 0xC0: printf("Charging -> %u%%\n", (status & 0x0Fu) * 10); break;
-    case 0xD0: printf("Discharging -> %u%%\n", (status & 0x0Fu) * 10); break;
-    default: printf("0x%X\n", status); break;
+    case 0xA0: Out("DALV Disabled\n"); break;
+    case 0xC0: Out("Charging -> %u%%\n", (status & 0x0Fu) * 10); break;
+    case 0xD0: Out("Discharging -> %u%%\n", (status & 0x0Fu) * 10); break;
+    default: Out("0x%X\n", status); break;
     }
+}
+
+// The text report shows the first four values as they stand, failed or not; a
+// document lists each failure.
+static uint32_t Read(uint32_t offset, void* out, uint32_t size, const char* what)
+{
+    uint32_t bytesReturned = 0;
+    uint32_t rc = VemiIoCall(0x5000, offset, NULL, 0, out, size, &bytesReturned);
+    if (rc != 0 && MachineOutput())
+        PrintVemiError(what, rc);
+    return rc;
+}
+
+// A GPIO line of the report when the record could not be read. "Not supported" is
+// no failure of the GPIO record (older boards lack it), but is one of the extended.
+static void GpioLine(const char* label, uint32_t rc, bool extended)
+{
+    char line[96];
+    if (rc == VEMI_NOT_SUPPORTED || rc == VEMI_GPIO_NOT_SUPPORTED)
+        snprintf(line, sizeof(line), "%s not supported", label);
+    else
+        snprintf(line, sizeof(line), "%s read failed with error 0x%x", label, rc);
+    Out("%s\n", line);
+    if (extended || (rc != VEMI_NOT_SUPPORTED && rc != VEMI_GPIO_NOT_SUPPORTED))
+        MachineFailure(extended ? "Reading GPIO InfoEx" : "Reading GPIO Info", rc, line);
 }
 
 uint32_t ShowDalvInfo(void*)
@@ -22,55 +49,50 @@ uint32_t ShowDalvInfo(void*)
     uint8_t version[2] = {0, 0};
     uint16_t pwrFailCounter = 0;
     uint32_t pwrFailTimes[3] = {0, 0, 0};
-    uint32_t bytesReturned = 0;
+    uint32_t reads[6]; // each read's status, in read order
 
-    uint32_t rc = VemiIoCall(0x5000, 1, NULL, 0, &status, sizeof(status), &bytesReturned);
-    if (rc == VEMI_NOT_SUPPORTED) {
-        printf("Service not Supported\n"); // a board without a UPS: an answer, not a failure
+    uint32_t bytesReturned = 0;
+    reads[0] = VemiIoCall(0x5000, 1, NULL, 0, &status, sizeof(status), &bytesReturned);
+    if (reads[0] == VEMI_NOT_SUPPORTED) {
+        Out("Service not Supported\n"); // a board without a UPS: an answer, not a failure
+        MachineUps(NULL, 0, NULL, 0, NULL, NULL, NULL);
         return 0;
     }
-    // The report goes on after a failed read and shows the values as they stand, but
-    // the first failure, in read order, is the command's result.
-    uint32_t firstFailure = rc;
-    rc = VemiIoCall(0x5000, 2, NULL, 0, version, sizeof(version), &bytesReturned);
-    firstFailure = firstFailure != 0 ? firstFailure : rc;
-    rc = VemiIoCall(0x5000, 3, NULL, 0, &pwrFailCounter, sizeof(pwrFailCounter), &bytesReturned);
-    firstFailure = firstFailure != 0 ? firstFailure : rc;
-    rc = VemiIoCall(0x5000, 4, NULL, 0, pwrFailTimes, sizeof(pwrFailTimes), &bytesReturned);
-    firstFailure = firstFailure != 0 ? firstFailure : rc;
+    if (reads[0] != 0 && MachineOutput())
+        PrintVemiError("Reading DALV status", reads[0]);
+    reads[1] = Read(2, version, sizeof(version), "Reading DALV version");
+    reads[2] = Read(3, &pwrFailCounter, sizeof(pwrFailCounter), "Reading PwrFail counter");
+    reads[3] = Read(4, pwrFailTimes, sizeof(pwrFailTimes), "Reading PwrFail times");
 
-    printf("Status:                  ");
+    Out("Status:                  ");
     PrintUpsState(status);
-    printf("DALV Version:            %u.%02u\n", version[0], version[1]);
-    printf("PwrFail Counter:         %u\n", pwrFailCounter);
-    printf("PwrFail Time[0]:         %u\n", pwrFailTimes[0]);
-    printf("PwrFail Time[1]:         %u\n", pwrFailTimes[1]);
-    printf("PwrFail Time[2]:         %u\n", pwrFailTimes[2]);
+    Out("DALV Version:            %u.%02u\n", version[0], version[1]);
+    Out("PwrFail Counter:         %u\n", pwrFailCounter);
+    Out("PwrFail Time[0]:         %u\n", pwrFailTimes[0]);
+    Out("PwrFail Time[1]:         %u\n", pwrFailTimes[1]);
+    Out("PwrFail Time[2]:         %u\n", pwrFailTimes[2]);
 
     TDalv_GpioInfo gpio(0, 0, 0);
-    rc = VemiIoCall(0x5000, 0xA0, NULL, 0, &gpio, sizeof(gpio), &bytesReturned);
-    if (rc == 0)
-        printf("GPIO Info:   Addr(IO): 0x%04X Bitmask: 0x%02X\n", gpio.address + gpio.offset,
-               gpio.bitmask);
-    else if (rc == VEMI_NOT_SUPPORTED || rc == VEMI_GPIO_NOT_SUPPORTED)
-        printf("GPIO Info:   not supported\n"); // older boards: not a failure
+    reads[4] = VemiIoCall(0x5000, 0xA0, NULL, 0, &gpio, sizeof(gpio), &bytesReturned);
+    if (reads[4] == 0)
+        Out("GPIO Info:   Addr(IO): 0x%04X Bitmask: 0x%02X\n", gpio.address + gpio.offset, gpio.bitmask);
     else
-        printf("GPIO Info:   read failed with error 0x%x\n", rc);
-    if (rc != VEMI_NOT_SUPPORTED && rc != VEMI_GPIO_NOT_SUPPORTED)
-        firstFailure = firstFailure != 0 ? firstFailure : rc;
+        GpioLine("GPIO Info:  ", reads[4], false);
 
     Vemi_GpioInfoEx gpioEx(0, 0, 0, 0, 0);
-    rc = VemiIoCall(0x5000, 0xA1, NULL, 0, &gpioEx, sizeof(gpioEx), &bytesReturned);
-    if (rc == 0) {
-        printf("GPIO InfoEx: Addr: 0x%016" PRIX64 " Bitmask: 0x%016" PRIX64 "\n", gpioEx.address,
-               gpioEx.bitmask);
-        printf("             Type: 0x%04X Length: 0x%04X Flags: 0x%04X\n", gpioEx.type,
-               gpioEx.length, gpioEx.flags);
-    } else if (rc == VEMI_NOT_SUPPORTED || rc == VEMI_GPIO_NOT_SUPPORTED) {
-        printf("GPIO InfoEx: not supported\n");
+    reads[5] = VemiIoCall(0x5000, 0xA1, NULL, 0, &gpioEx, sizeof(gpioEx), &bytesReturned);
+    if (reads[5] == 0) {
+        Out("GPIO InfoEx: Addr: 0x%016" PRIX64 " Bitmask: 0x%016" PRIX64 "\n", gpioEx.address, gpioEx.bitmask);
+        Out("             Type: 0x%04X Length: 0x%04X Flags: 0x%04X\n", gpioEx.type, gpioEx.length, gpioEx.flags);
     } else {
-        printf("GPIO InfoEx: read failed with error 0x%x\n", rc);
+        GpioLine("GPIO InfoEx:", reads[5], true);
     }
-    // "Not supported" of the extended record is a failure: /dalv then exits 1 or 3.
-    return firstFailure != 0 ? firstFailure : rc;
+    MachineUps(reads, status, version, pwrFailCounter, pwrFailTimes, &gpio, &gpioEx);
+
+    // The first failure in read order is the result; "not supported" of the GPIO
+    // record is none, of the extended record it is: /dalv then exits 1 or 3.
+    for (int i = 0; i < 6; i++)
+        if (reads[i] != 0 && (i != 4 || (reads[i] != VEMI_NOT_SUPPORTED && reads[i] != VEMI_GPIO_NOT_SUPPORTED)))
+            return reads[i];
+    return 0;
 }

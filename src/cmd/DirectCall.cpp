@@ -7,6 +7,8 @@
 #include "Commands.h"
 #include "ExitStatus.h"
 #include "InBuffer.h"
+#include "MachineReport.h"
+#include "OutputStyle.h"
 #include "PrintData.h"
 #include "ProgramState.h"
 #include "VemiInterface.h"
@@ -14,7 +16,7 @@
 // The answer is read right after the prompt; flush so the prompt is visible first.
 static void Prompt(const char* text)
 {
-    printf("%s", text);
+    Say("%s", text);
     FlushOutput();
 }
 
@@ -54,14 +56,21 @@ uint32_t DirectVemiCall(void)
     uint32_t result = VemiIoCall(gIndexGroup, gIndexOffset, gInBuffer, gInBufferLen, out,
                                  gOutBufferLen, &bytesReturned);
 
-    if (!gSilentMode) {
+    char failure[64];
+    snprintf(failure, sizeof(failure), "VemiCall failed with Error: %X", result);
+    if (MachineOutput()) {
+        MachineDirectCall(gIndexGroup, gIndexOffset, gInBuffer, gInBufferLen, out, gOutBufferLen, result,
+                          bytesReturned);
+        if (result != 0)
+            MachineFailure("VemiCall", result, failure);
+    } else if (!gSilentMode) {
         printf("IndexGroup:%4X, IndexOffset:%4X\n", gIndexGroup, gIndexOffset);
         printf("Result:%4X\nBytes Returned:%u \nInBuffer:\n", result, bytesReturned);
         PrintData(gInBuffer, gInBufferLen);
         printf("OutBuffer:\n");
         PrintData(out, gOutBufferLen);
     } else if (result != 0) {
-        printf("VemiCall failed with Error: %X\n", result);
+        printf("%s\n", failure);
     } else {
         PrintData(out, gOutBufferLen);
     }

@@ -1,38 +1,40 @@
-// /help: the fixed help screen.
+// /help: the fixed help screen, for a person: on standard error when standard
+// output carries a document.
 #include <stdio.h>
 
 #include "Commands.h"
+#include "OutputStyle.h"
 
 uint32_t ShowHelp(void*)
 {
     // The screen names the tool by this fixed text, whatever name it was started under.
     const char name[8] = "VemiCmd";
-    printf("%s  \n", name);
-    printf("  /?        This Dialog\n");
-    printf("  /ver      Displays API- and Biosversion\n");
-    printf("  /sens     Shows all Sensor-Values\n");
-    printf("  /dalv     DALV Informations\n");
-    printf("  /dmpusr   dump UserEEPROM\n");
-    printf("  /wdt      test Watchdog\n");
-    printf("            t: Watchdogtime in second\n");
-    printf("            r: retriggertime in second\n");
-    printf("\n");
-    printf("Vemilex direct Call:\n");
-    printf("  /ig:      IndexGroup(Hex)\n");
-    printf("  /io:      IndexOffset(Hex)\n");
-    printf("  /ibuf:    Type:Inbuffer\n");
-    printf("  /olen:    OutBuffer size(Decimal)\n");
-    printf("  /s        silent mode\n");
-    printf("\n");
-    printf("Inbuffer formats:\n");
-    printf("\t/ibuf:A:<ansi string>\n");
-    printf("\t/ibuf:B:<byte (HEX)>,<byte (HEX)>,...\n");
-    printf("\t/ibuf:W:<word (HEX)>,<word (HEX)>,...\n");
-    printf("\t/ibuf:D:<dword (HEX)>,<dword (HEX)>,...\n");
-    printf("Examples:\n");
-    printf("  Show all sensor values:\n");
-    printf("   %s /sens\n\n", name);
-    printf("  Vemilex direct Call: Turn USR LED red\n");
-    printf("   %s /ig:0x8000 /io:0x1 /ibuf:B:1 /olen:0\n", name);
+    Say("%s  \n", name);
+    Say("  /?        This Dialog\n");
+    Say("  /ver      Displays API- and Biosversion\n");
+    Say("  /sens     Shows all Sensor-Values\n");
+    Say("  /dalv     DALV Informations\n");
+    Say("  /dmpusr   dump UserEEPROM\n");
+    Say("  /wdt      test Watchdog\n");
+    Say("            t: Watchdogtime in second\n");
+    Say("            r: retriggertime in second\n");
+    Say("\n");
+    Say("Vemilex direct Call:\n");
+    Say("  /ig:      IndexGroup(Hex)\n");
+    Say("  /io:      IndexOffset(Hex)\n");
+    Say("  /ibuf:    Type:Inbuffer\n");
+    Say("  /olen:    OutBuffer size(Decimal)\n");
+    Say("  /s        silent mode\n");
+    Say("\n");
+    Say("Inbuffer formats:\n");
+    Say("\t/ibuf:A:<ansi string>\n");
+    Say("\t/ibuf:B:<byte (HEX)>,<byte (HEX)>,...\n");
+    Say("\t/ibuf:W:<word (HEX)>,<word (HEX)>,...\n");
+    Say("\t/ibuf:D:<dword (HEX)>,<dword (HEX)>,...\n");
+    Say("Examples:\n");
+    Say("  Show all sensor values:\n");
+    Say("   %s /sens\n\n", name);
+    Say("  Vemilex direct Call: Turn USR LED red\n");
+    Say("   %s /ig:0x8000 /io:0x1 /ibuf:B:1 /olen:0\n", name);
     return 0;
 }

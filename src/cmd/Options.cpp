@@ -4,6 +4,7 @@
 
 #include "InBuffer.h"
 #include "Options.h"
+#include "OutputStyle.h"
 #include "ProgramState.h"
 #include "VemiInterface.h"
 
@@ -22,7 +23,7 @@ static int32_t ParseNumberOption(const char* text, int base, uint32_t* value, ui
 {
     if (!ParseNumber(text, base, value)) {
         const char* expected = base == 16 ? "Hexadecimal" : "Decimal";
-        printf("%s: Invalid Param! %s value expected\n", label, expected);
+        Say("%s: Invalid Param! %s value expected\n", label, expected);
         return 22;
     }
     gParamFound |= bit;

@@ -1,6 +1,9 @@
+#include <stdio.h>
 #include <stdlib.h>
 
 #include "CmdTable.h"
+#include "MachineReport.h"
+#include "OutputStyle.h"
 #include "ProgramState.h"
 #include "Sensors.h"
 #include "VemiInterface.h"
@@ -21,6 +24,9 @@ void ResetProgramState(void)
     gParamFound = 0;
     gSilentMode = false;
     gDebugMode = false;
+    gOutputStyle = kStyleText;
+    gVemiOut = stdout;
+    ResetMachineReport();
     for (int i = 0; i < CMD_PARAM_COUNT; i++)
         mCmdParams[i].found = false;
     ResetSensorWalk();

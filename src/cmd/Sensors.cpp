@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include "Commands.h"
+#include "MachineReport.h"
+#include "OutputStyle.h"
 #include "Sensors.h"
 #include "VemiInterface.h"
 #include "VemiRecords.h"
@@ -50,8 +52,16 @@ uint32_t ShowVemiSensors(void*)
 {
     TSensorInfo info(0);
     int32_t status = EnumVemiSensors(&info, true);
-    if (status != 0)
+    MachineSensorsBegin(nSensRead);
+    if (status != 0) {
+        if (status == -1)
+            MachineFailure("Listing sensors", -1, "The board reports no sensors");
+        else if (nSensRead)
+            MachineSensor(ActSens, NULL); // the first sensor's read failed
+        MachineSensorsFailed();
+        MachineSensorsEnd();
         return (uint32_t)status;
+    }
     do {
         double value = (double)info.reading;
         const char* unit = "";
@@ -62,9 +72,15 @@ uint32_t ShowVemiSensors(void*)
         case 5: value /= 100; unit = "A"; break;
         default: break;
         }
-        printf("%-15.12s: %8.2f %s\n", info.description, value, unit);
+        Out("%-15.12s: %8.2f %s\n", info.description, value, unit);
+        MachineSensor(ActSens - 1, &info);
         status = EnumVemiSensors(&info, false);
     } while (status == 0);
+    if (status != -1) {
+        MachineSensor(ActSens, NULL);
+        MachineSensorsFailed();
+    }
+    MachineSensorsEnd();
     // The end of the walk is success; a read failing in the middle has been reported,
     // and what was listed stands, but the run must not end as if all was read.
     return status == -1 ? 0 : (uint32_t)status;

@@ -2,6 +2,8 @@
 #include <string.h>
 
 #include "Commands.h"
+#include "MachineReport.h"
+#include "OutputStyle.h"
 #include "PrintData.h"
 #include "VemiInterface.h"
 
@@ -16,8 +18,13 @@ uint32_t ShowUserEeprom(void*)
     uint32_t status = VemiIoCall(0x7000, 0, NULL, 0, buffer, sizeof(buffer), &bytesReturned);
     if (status != 0) {
         PrintVemiError("Reading user eeprom", status);
+        MachineUserEeprom(NULL, 0, 0);
         return status;
     }
-    PrintData(buffer, bytesReturned < USER_EEPROM_SIZE ? bytesReturned : USER_EEPROM_SIZE);
+    uint32_t shown = bytesReturned < USER_EEPROM_SIZE ? bytesReturned : USER_EEPROM_SIZE;
+    if (MachineOutput())
+        MachineUserEeprom(buffer, shown, bytesReturned);
+    else
+        PrintData(buffer, shown);
     return 0;
 }

@@ -2,6 +2,8 @@
 #include <stdio.h>
 
 #include "Commands.h"
+#include "MachineReport.h"
+#include "OutputStyle.h"
 #include "VemiInterface.h"
 #include "VemiRecords.h"
 
@@ -14,17 +16,20 @@ uint32_t ShowVersion(void*)
     uint32_t status = VemiIoCall(0x0000, 0, NULL, 0, &version, sizeof(version), &bytesReturned);
     if (status != 0) {
         PrintVemiError("Reading Vemi Version", status);
+        MachineVersion(NULL, NULL);
         return status;
     }
-    printf("Vemilex Version:         %u.%02u.%04u\n", version.major, version.minor, version.build);
+    Out("Vemilex Version:         %u.%02u.%04u\n", version.major, version.minor, version.build);
 
     status = VemiIoCall(0x0000, 2, NULL, 0, &board, sizeof(board), &bytesReturned);
     if (status != 0) {
         PrintVemiError("Reading Mainboard information", status);
+        MachineVersion(&version, NULL);
         return status;
     }
     // The name fills all 8 bytes without a terminator when it is 8 characters long.
-    printf("Mainboard:               %.8s\nMB-Rev:                  G%u\nBios Version:            %X.%02X\n",
-           board.name, board.revision, board.biosMajor, board.biosMinor);
+    Out("Mainboard:               %.8s\nMB-Rev:                  G%u\nBios Version:            %X.%02X\n",
+        board.name, board.revision, board.biosMajor, board.biosMinor);
+    MachineVersion(&version, &board);
     return 0;
 }

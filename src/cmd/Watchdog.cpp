@@ -10,6 +10,8 @@
 #include "Commands.h"
 #include "ExitStatus.h"
 #include "KeyWatch.h"
+#include "MachineReport.h"
+#include "OutputStyle.h"
 #include "VemiInterface.h"
 #include "VemiTransport.h"
 
@@ -31,7 +33,7 @@ void DisarmFromHandler(void)
     vemix_struct request(0x6000, 0, &off, 1, NULL, 0, &returned, NULL);
     uint32_t status = VemiTransportRequest(gVemix_dev, &request);
     const char* line = status == 0 ? "Disabling Wdt succeeded\n" : "Disabling Wdt failed\n";
-    if (write(STDOUT_FILENO, line, strlen(line)) < 0) { /* nothing more can be done */ }
+    if (write(MachineOutput() ? STDERR_FILENO : STDOUT_FILENO, line, strlen(line)) < 0) { /* nothing more */ }
 }
 
 } // namespace
@@ -43,10 +45,15 @@ uint32_t TriggerWdt(void*)
     uint8_t retriggerInterval = 2;
     uint8_t retriggerCount = 5;
     uint32_t bytesReturned = 0;
+    WatchdogRecord record = {wdtTime, retriggerInterval, 0, kWdtNotArmed, 0, false, 0};
 
     uint32_t status = VemiIoCall(0x6000, 4, &pwrCtrlMode, 1, NULL, 0, &bytesReturned);
     if (status != 0 && status != VEMI_NOT_SUPPORTED) {
-        printf("Enabling Wdt PwrCtrl-Mode failed with error 0x%04X\n", status);
+        char line[96];
+        snprintf(line, sizeof(line), "Enabling Wdt PwrCtrl-Mode failed with error 0x%04X", status);
+        Out("%s\n", line);
+        MachineFailure("Enabling Wdt PwrCtrl-Mode", status, line);
+        MachineWatchdog(&record);
         return status;
     }
 
@@ -55,10 +62,11 @@ uint32_t TriggerWdt(void*)
     if (status != 0) {
         PrintVemiError("Setting Wdt time", status);
         ReleaseArmedState();
+        MachineWatchdog(&record);
         return status;
     }
-    printf("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
-    printf("Retriggering...(please Wait)\nPress any key to abort retriggering(cause restart!)\n");
+    Say("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
+    Say("Retriggering...(please Wait)\nPress any key to abort retriggering(cause restart!)\n");
 
     KeyWatch keys;
     StartKeyWatch(&keys);
@@ -71,6 +79,7 @@ uint32_t TriggerWdt(void*)
                 PrintVemiError("Retriggering Wdt", failed);
                 break;
             }
+            record.retriggers++;
         }
         if (!ArmedEndingSignal() && WaitOneSecond(&keys)) {
             keyPressed = true;
@@ -81,14 +90,23 @@ uint32_t TriggerWdt(void*)
 
     if (keyPressed) {
         // Leaving the watchdog armed is what the key is for.
-        printf("Retriggering stopped by key press: the watchdog will restart the machine\n");
+        Say("Retriggering stopped by key press: the watchdog will restart the machine\n");
         ReleaseArmedState();
+        record.outcome = kWdtKeyPressed;
+        MachineWatchdog(&record);
         return 0;
     }
     if (failed == 0 && !ArmedEndingSignal())
-        printf("Wdt was retrigger %u times\n", retriggerCount);
+        Say("Wdt was retrigger %u times\n", retriggerCount);
     status = DisarmWdt(&bytesReturned);
     int sig = ArmedEndingSignal();
+    record.outcome = sig != 0 ? kWdtSignal : failed != 0 ? kWdtRetriggerFailed : kWdtCompleted;
+    record.signal = sig;
+    record.disarmed = true;
+    record.disarmStatus = status;
+    MachineWatchdog(&record);
+    if (sig != 0)
+        MachineEnd(-sig); // the document is whole before the signal ends the process
     FlushOutput(); // while a reader that has gone is still only an error
     ReleaseArmedState();
     if (sig != 0)

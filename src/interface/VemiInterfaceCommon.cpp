@@ -7,12 +7,14 @@
 
 int gVemix_dev = 0;
 bool gDebugMode = false;
+FILE* gVemiOut = stdout;
+void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line) = NULL;
 
 int32_t VemiInit(void)
 {
     gVemix_dev = VemiTransportOpen(VEMI_DEVICE_PATH);
     if (gVemix_dev == -1) {
-        printf("Open '%s' failed\n", VEMI_DEVICE_PATH);
+        fprintf(gVemiOut, "Open '%s' failed\n", VEMI_DEVICE_PATH);
         return -1;
     }
     return 0;
@@ -25,18 +27,18 @@ uint32_t VemiIoCall(uint32_t indexGroup, uint32_t indexOffset, void* inBuffer,
     vemix_struct request(indexGroup, indexOffset, inBuffer, inBufferLen, outBuffer,
                          outBufferLen, bytesReturned, NULL);
     if (gDebugMode)
-        printf("VemiIoCall\n");
+        fprintf(gVemiOut, "VemiIoCall\n");
     uint32_t status = VemiTransportRequest(gVemix_dev, &request);
     // A failed ioctl returns -1; the trace shows that and the error number it left.
     if (status != VEMI_SUCCESS && gDebugMode)
-        printf("VemiCall failed with status %X, errno %X\n", (unsigned)-1, status);
+        fprintf(gVemiOut, "VemiCall failed with status %X, errno %X\n", (unsigned)-1, status);
     return status;
 }
 
 int32_t VemiClose(void)
 {
     if (gDebugMode)
-        printf("Close\n");
+        fprintf(gVemiOut, "Close\n");
     return 0;
 }
 
@@ -44,18 +46,23 @@ void PrintVemiError(const char* what, uint32_t status)
 {
     if (what == NULL)
         return;
+    char line[256];
     switch (status) {
     case VEMI_SUCCESS:
-        printf("%s succeeded\n", what);
+        snprintf(line, sizeof(line), "%s succeeded\n", what);
         break;
     case VEMI_NOT_SUPPORTED:
-        printf("Function %s not supported\n", what);
+        snprintf(line, sizeof(line), "Function %s not supported\n", what);
         break;
     case VEMI_DEVICE_BUSY:
-        printf("Function %s failed: Device Busy\n", what);
+        snprintf(line, sizeof(line), "Function %s failed: Device Busy\n", what);
         break;
     default:
-        printf("%s failed with error 0x%04X\n", what, status);
+        snprintf(line, sizeof(line), "%s failed with error 0x%04X\n", what, status);
         break;
     }
+    if (gVemiErrorSink != NULL)
+        gVemiErrorSink(what, status, line);
+    else
+        fputs(line, stdout);
 }

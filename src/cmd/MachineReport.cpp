@@ -1,0 +1,468 @@
+#include "MachineReport.h"
+
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "JsonWriter.h"
+#include "OutputStyle.h"
+#include "PromWriter.h"
+#include "ToolVersion.h"
+#include "VemiInterface.h"
+
+namespace {
+
+struct Failure {
+    char operation[64];
+    int64_t status;
+    char message[192];
+};
+const int kMaxFailures = 32; // more are counted, not kept
+Failure sFailures[kMaxFailures];
+int sFailureCount = 0;
+bool sStarted = false; // a document is open
+
+// The Prometheus families, each collecting its samples until the end.
+struct Family {
+    const char* name;
+    const char* type;
+    const char* help;
+    char* samples;
+    size_t length, capacity;
+};
+enum { kInfo, kTemperature, kVoltage, kFan, kCurrent, kRaw, kUpsSupported, kUpsState, kUpsCharge,
+       kUpsFailures, kUpsFailTime, kCollector, kSuccess, kFamilies };
+Family sFamilies[kFamilies] = {
+    {"vemi_info", "gauge", "Versions of the firmware interface, the mainboard and its BIOS, as labels.", 0, 0, 0},
+    {"vemi_temperature_celsius", "gauge", "Temperature sensors.", 0, 0, 0},
+    {"vemi_voltage_volts", "gauge", "Voltage sensors.", 0, 0, 0},
+    {"vemi_fan_speed_rpm", "gauge", "Fan sensors, in revolutions per minute.", 0, 0, 0},
+    {"vemi_current_amperes", "gauge", "Current sensors.", 0, 0, 0},
+    {"vemi_sensor_raw", "gauge", "Sensors of other types: the raw reading, with the type as a label.", 0, 0, 0},
+    {"vemi_ups_supported", "gauge", "Whether the board has the built-in UPS.", 0, 0, 0},
+    {"vemi_ups_state", "gauge", "The UPS state: 1 for the current one.", 0, 0, 0},
+    {"vemi_ups_charge_ratio", "gauge", "The UPS charge level, 1 being full.", 0, 0, 0},
+    {"vemi_ups_power_failures_total", "counter", "Power failures the UPS has counted.", 0, 0, 0},
+    {"vemi_ups_power_fail_time_raw", "gauge", "The UPS's power-fail times, as it reports them.", 0, 0, 0},
+    {"vemi_collector_success", "gauge", "Whether each report read all it reads (1) or a read failed (0).", 0, 0, 0},
+    {"vemi_success", "gauge", "Whether the run succeeded: 1 for exit status 0.", 0, 0, 0},
+};
+
+void Sample(int family, const char* labels, const char* value)
+{
+    Family& f = sFamilies[family];
+    char line[1024];
+    int n = snprintf(line, sizeof(line), *labels ? "%s{%s} %s\n" : "%s%s %s\n", f.name, labels, value);
+    if (n < 0 || (size_t)n >= sizeof(line))
+        return;
+    if (f.length + (size_t)n + 1 > f.capacity) {
+        size_t capacity = (f.capacity + (size_t)n + 1) * 2;
+        char* grown = (char*)realloc(f.samples, capacity);
+        if (grown == NULL)
+            return;
+        f.samples = grown;
+        f.capacity = capacity;
+    }
+    memcpy(f.samples + f.length, line, (size_t)n + 1);
+    f.length += (size_t)n;
+}
+
+void Collector(const char* name, bool ok)
+{
+    char labels[64] = "";
+    PromLabel(labels, sizeof(labels), "collector", name, 16);
+    Sample(kCollector, labels, ok ? "1" : "0");
+}
+
+bool Json()
+{
+    return gOutputStyle == kStyleJson || gOutputStyle == kStyleJsonPretty;
+}
+
+// PrintVemiError's line: a failure for the document, a success for the person.
+void Sink(const char* what, uint32_t status, const char* line)
+{
+    if (status == 0) {
+        Say("%s", line);
+        return;
+    }
+    char message[192];
+    snprintf(message, sizeof(message), "%.*s", (int)strcspn(line, "\n"), line);
+    MachineFailure(what, status, message);
+}
+
+// A signal by its name, as kill -l gives it.
+void JsonSignal(const char* key, int sig)
+{
+    static const struct {
+        int sig;
+        const char* name;
+    } names[] = {{SIGHUP, "SIGHUP"}, {SIGINT, "SIGINT"}, {SIGQUIT, "SIGQUIT"}, {SIGILL, "SIGILL"},
+                 {SIGTRAP, "SIGTRAP"}, {SIGABRT, "SIGABRT"}, {SIGBUS, "SIGBUS"}, {SIGFPE, "SIGFPE"},
+                 {SIGUSR1, "SIGUSR1"}, {SIGSEGV, "SIGSEGV"}, {SIGUSR2, "SIGUSR2"}, {SIGPIPE, "SIGPIPE"},
+                 {SIGALRM, "SIGALRM"}, {SIGTERM, "SIGTERM"}, {SIGXCPU, "SIGXCPU"}, {SIGXFSZ, "SIGXFSZ"},
+                 {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGSYS, "SIGSYS"}};
+    char name[24];
+    snprintf(name, sizeof(name), "signal %d", sig);
+    for (const auto& n : names)
+        if (n.sig == sig)
+            snprintf(name, sizeof(name), "%s", n.name);
+#ifdef SIGRTMIN
+    if (sig >= SIGRTMIN && sig <= SIGRTMAX)
+        snprintf(name, sizeof(name), "SIGRTMIN+%d", sig - SIGRTMIN);
+#endif
+    JsonString(key, name, sizeof(name));
+}
+
+void Number(char* out, size_t size, uint64_t value)
+{
+    snprintf(out, size, "%llu", (unsigned long long)value);
+}
+
+} // namespace
+
+void MachineBegin(void)
+{
+    if (!MachineOutput())
+        return;
+    gVemiErrorSink = Sink;
+    sStarted = true;
+    if (!Json())
+        return;
+    JsonStart(gOutputStyle == kStyleJsonPretty);
+    JsonBeginObject(NULL);
+    JsonBeginArray("json_format_version");
+    JsonUint(NULL, 1);
+    JsonUint(NULL, 0);
+    JsonEndArray();
+    JsonBeginObject("tool");
+    JsonString("name", "VemiCmd", 8);
+    char version[32];
+    snprintf(version, sizeof(version), "%u.%02u.%04u", VEMI_VERSION_MAJOR, VEMI_VERSION_MINOR, VEMI_VERSION_PATCH);
+    JsonString("version", version, sizeof(version));
+    JsonEndObject();
+}
+
+void MachineFailure(const char* operation, int64_t status, const char* message)
+{
+    if (!MachineOutput())
+        return;
+    if (sFailureCount < kMaxFailures) {
+        Failure& f = sFailures[sFailureCount];
+        snprintf(f.operation, sizeof(f.operation), "%s", operation);
+        f.status = status;
+        snprintf(f.message, sizeof(f.message), "%s", message);
+    }
+    sFailureCount++;
+}
+
+void MachineEnd(int exitStatus)
+{
+    if (!sStarted)
+        return;
+    sStarted = false;
+    if (Json()) {
+        JsonBeginArray("errors");
+        for (int i = 0; i < sFailureCount && i < kMaxFailures; i++) {
+            JsonBeginObject(NULL);
+            JsonString("operation", sFailures[i].operation, sizeof(sFailures[i].operation));
+            JsonInt("status", sFailures[i].status);
+            JsonString("message", sFailures[i].message, sizeof(sFailures[i].message));
+            JsonEndObject();
+        }
+        JsonEndArray();
+        if (exitStatus >= 0) {
+            JsonUint("exit_status", (uint64_t)exitStatus);
+        } else {
+            JsonNull("exit_status");
+            JsonSignal("ended_by_signal", -exitStatus);
+        }
+        JsonEndObject();
+        JsonFinish();
+    } else {
+        Sample(kSuccess, "", exitStatus == 0 ? "1" : "0");
+        for (Family& f : sFamilies) {
+            if (f.length == 0)
+                continue;
+            PromFamily(f.name, f.type, f.help);
+            fputs(f.samples, stdout);
+        }
+    }
+    fflush(stdout);
+}
+
+void MachineVersion(const TVeDevice_Version* version, const TVeDevice_MBInfo* board)
+{
+    if (!MachineOutput())
+        return;
+    char text[32] = "", bios[16] = "";
+    if (version != NULL)
+        snprintf(text, sizeof(text), "%u.%02u.%04u", version->major, version->minor, version->build);
+    if (board != NULL)
+        snprintf(bios, sizeof(bios), "%X.%02X", board->biosMajor, board->biosMinor);
+    if (!Json()) {
+        Collector("version", board != NULL);
+        if (board == NULL)
+            return;
+        char labels[256] = "", revision[8];
+        snprintf(revision, sizeof(revision), "G%u", board->revision);
+        PromLabel(labels, sizeof(labels), "interface_version", text, sizeof(text));
+        PromLabel(labels, sizeof(labels), "mainboard", board->name, sizeof(board->name));
+        PromLabel(labels, sizeof(labels), "mainboard_revision", revision, sizeof(revision));
+        PromLabel(labels, sizeof(labels), "bios_version", bios, sizeof(bios));
+        Sample(kInfo, labels, "1");
+        return;
+    }
+    JsonBeginObject("version");
+    if (version != NULL) {
+        JsonBeginObject("interface");
+        JsonUint("major", version->major);
+        JsonUint("minor", version->minor);
+        JsonUint("build", version->build);
+        JsonString("text", text, sizeof(text));
+        JsonEndObject();
+    } else {
+        JsonNull("interface");
+    }
+    if (board != NULL) {
+        JsonBeginObject("mainboard");
+        JsonString("name", board->name, sizeof(board->name));
+        JsonUint("revision", board->revision);
+        JsonUint("bios_major", board->biosMajor);
+        JsonUint("bios_minor", board->biosMinor);
+        JsonString("bios_version", bios, sizeof(bios));
+        JsonEndObject();
+    } else {
+        JsonNull("mainboard");
+    }
+    JsonEndObject();
+}
+
+static bool sSensorsOk = true, sSensorsListed = false;
+
+void MachineSensorsBegin(bool counted)
+{
+    sSensorsOk = sSensorsListed = counted;
+    if (Json())
+        counted ? JsonBeginArray("sensors") : JsonNull("sensors");
+}
+
+void MachineSensor(uint32_t number, const TSensorInfo* info)
+{
+    if (!MachineOutput())
+        return;
+    if (info == NULL) {
+        sSensorsOk = false;
+        if (Json())
+            JsonNull(NULL);
+        return;
+    }
+    // The value and unit as the text shows them: hundredths for types 2 and 5.
+    static const char* const kinds[] = {"other", "temperature", "voltage", "fan", "other", "current"};
+    static const char* const units[] = {NULL, "C", "Volt", "RPM", NULL, "A"};
+    uint32_t type = info->sensorType;
+    const char* kind = type < 6 ? kinds[type] : "other";
+    const char* unit = type < 6 ? units[type] : NULL;
+    char value[32];
+    if (type == 2 || type == 5)
+        FormatHundredths(info->reading, value, sizeof(value));
+    else
+        snprintf(value, sizeof(value), "%d", info->reading);
+    if (!Json()) {
+        char labels[256] = "", n[16], t[16];
+        Number(n, sizeof(n), number);
+        Number(t, sizeof(t), type);
+        PromLabel(labels, sizeof(labels), "sensor", info->description, sizeof(info->description));
+        PromLabel(labels, sizeof(labels), "number", n, sizeof(n));
+        int family = type == 1 ? kTemperature : type == 2 ? kVoltage : type == 3 ? kFan : type == 5 ? kCurrent : kRaw;
+        if (family == kRaw)
+            PromLabel(labels, sizeof(labels), "type", t, sizeof(t));
+        Sample(family, labels, value);
+        return;
+    }
+    JsonBeginObject(NULL);
+    JsonUint("number", number);
+    JsonString("name", info->description, sizeof(info->description));
+    JsonUint("type", type);
+    JsonString("kind", kind, 16);
+    JsonInt("raw", info->reading);
+    JsonNumber("value", value);
+    unit ? JsonString("unit", unit, 8) : JsonNull("unit");
+    JsonEndObject();
+}
+
+void MachineSensorsEnd(void)
+{
+    if (Json() && sSensorsListed)
+        JsonEndArray();
+    if (gOutputStyle == kStylePrometheus)
+        Collector("sensors", sSensorsOk);
+}
+
+void MachineSensorsFailed(void)
+{
+    sSensorsOk = false;
+}
+
+void MachineUserEeprom(const uint8_t* data, uint32_t shown, uint32_t returned)
+{
+    if (!Json())
+        return;
+    if (data == NULL) {
+        JsonNull("user_eeprom");
+        return;
+    }
+    JsonBeginObject("user_eeprom");
+    JsonUint("bytes_returned", returned);
+    JsonHex("data", data, shown);
+    JsonEndObject();
+}
+
+void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, uint16_t counter,
+                const uint32_t* times, const TDalv_GpioInfo* gpio, const Vemi_GpioInfoEx* gpioEx)
+{
+    if (!MachineOutput())
+        return;
+    static const char* const states[] = {"disabled", "charging", "discharging", "unknown"};
+    int state = (status & 0xF0) == 0xA0 ? 0 : (status & 0xF0) == 0xC0 ? 1 : (status & 0xF0) == 0xD0 ? 2 : 3;
+    unsigned percent = (status & 0x0Fu) * 10;
+    // As /dalv decides its result: every read succeeded but for an unsupported GPIO record.
+    bool notSupported[6] = {};
+    bool ok = true;
+    for (int i = 0; reads != NULL && i < 6; i++) {
+        notSupported[i] = i >= 4 && (reads[i] == VEMI_NOT_SUPPORTED || reads[i] == VEMI_GPIO_NOT_SUPPORTED);
+        ok = ok && (reads[i] == 0 || (i == 4 && notSupported[i]));
+    }
+    if (!Json()) {
+        Sample(kUpsSupported, "", reads != NULL ? "1" : "0");
+        if (reads != NULL && reads[0] == 0) {
+            for (int i = 0; i < 4; i++) {
+                char labels[64] = "";
+                PromLabel(labels, sizeof(labels), "state", states[i], 16);
+                Sample(kUpsState, labels, i == state ? "1" : "0");
+            }
+            char ratio[16];
+            snprintf(ratio, sizeof(ratio), "%u.%02u", percent / 100, percent % 100);
+            Sample(kUpsCharge, "", ratio);
+        }
+        char value[32];
+        if (reads != NULL && reads[2] == 0) {
+            Number(value, sizeof(value), counter);
+            Sample(kUpsFailures, "", value);
+        }
+        for (int i = 0; reads != NULL && reads[3] == 0 && i < 3; i++) {
+            char labels[64] = "", index[4];
+            Number(index, sizeof(index), (uint64_t)i);
+            PromLabel(labels, sizeof(labels), "index", index, sizeof(index));
+            Number(value, sizeof(value), times[i]);
+            Sample(kUpsFailTime, labels, value);
+        }
+        Collector("ups", ok);
+        return;
+    }
+    JsonBeginObject("ups");
+    JsonBool("supported", reads != NULL);
+    if (reads != NULL) {
+        if (reads[0] == 0) {
+            JsonBeginObject("status");
+            JsonString("state", states[state], 16);
+            JsonUint("charge_percent", percent);
+            JsonUint("byte", status);
+            JsonEndObject();
+        } else {
+            JsonNull("status");
+        }
+        if (reads[1] == 0) {
+            char text[16];
+            snprintf(text, sizeof(text), "%u.%02u", version[0], version[1]);
+            JsonBeginObject("version");
+            JsonUint("major", version[0]);
+            JsonUint("minor", version[1]);
+            JsonString("text", text, sizeof(text));
+            JsonEndObject();
+        } else {
+            JsonNull("version");
+        }
+        reads[2] == 0 ? JsonUint("power_fail_counter", counter) : JsonNull("power_fail_counter");
+        if (reads[3] == 0) {
+            JsonBeginArray("power_fail_times");
+            for (int i = 0; i < 3; i++)
+                JsonUint(NULL, times[i]);
+            JsonEndArray();
+        } else {
+            JsonNull("power_fail_times");
+        }
+        if (reads[4] == 0) {
+            JsonBeginObject("gpio");
+            JsonBool("supported", true);
+            JsonUint("address", (uint32_t)gpio->address + gpio->offset);
+            JsonUint("bitmask", gpio->bitmask);
+            JsonEndObject();
+        } else if (notSupported[4]) {
+            JsonBeginObject("gpio");
+            JsonBool("supported", false);
+            JsonEndObject();
+        } else {
+            JsonNull("gpio");
+        }
+        if (reads[5] == 0) {
+            JsonBeginObject("gpio_ex");
+            JsonBool("supported", true);
+            JsonUint("type", gpioEx->type);
+            JsonUint("length", gpioEx->length);
+            JsonUint("flags", gpioEx->flags);
+            JsonUint("address", gpioEx->address);
+            JsonUint("bitmask", gpioEx->bitmask);
+            JsonEndObject();
+        } else if (notSupported[5]) {
+            JsonBeginObject("gpio_ex");
+            JsonBool("supported", false);
+            JsonEndObject();
+        } else {
+            JsonNull("gpio_ex");
+        }
+    }
+    JsonEndObject();
+}
+
+void MachineWatchdog(const WatchdogRecord* wdt)
+{
+    if (!Json())
+        return;
+    static const char* const outcomes[] = {"not_armed", "completed", "retrigger_failed", "key_pressed", "signal"};
+    JsonBeginObject("watchdog_test");
+    JsonUint("watchdog_seconds", wdt->seconds);
+    JsonUint("retrigger_interval_seconds", wdt->interval);
+    JsonUint("retriggers", wdt->retriggers);
+    JsonString("outcome", outcomes[wdt->outcome], 24);
+    if (wdt->outcome == kWdtSignal)
+        JsonSignal("signal", wdt->signal);
+    wdt->disarmed ? JsonUint("disarm_status", wdt->disarmStatus) : JsonNull("disarm_status");
+    JsonEndObject();
+}
+
+void MachineDirectCall(uint32_t group, uint32_t offset, const uint8_t* in, uint32_t inLen, const uint8_t* out,
+                       uint32_t outLen, uint32_t result, uint32_t returned)
+{
+    if (!Json())
+        return;
+    JsonBeginObject("direct_call");
+    JsonUint("index_group", group);
+    JsonUint("index_offset", offset);
+    JsonHex("in", in, in != NULL ? inLen : 0);
+    JsonUint("out_length", outLen);
+    JsonUint("result", result);
+    JsonUint("bytes_returned", returned);
+    out != NULL || outLen == 0 ? JsonHex("out", out, out != NULL ? outLen : 0) : JsonNull("out");
+    JsonEndObject();
+}
+
+void ResetMachineReport(void)
+{
+    sFailureCount = 0;
+    sStarted = false;
+    for (Family& f : sFamilies)
+        f.length = 0;
+    gVemiErrorSink = NULL;
+}

@@ -1,0 +1,102 @@
+#include "OutputStyle.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "VemiInterface.h"
+
+OutputStyle gOutputStyle = kStyleText;
+
+namespace {
+
+// A libxo style: "json" or "json,pretty" (either order), or flags such as "JP".
+bool LibxoStyle(const char* style, bool flags, OutputStyle* out)
+{
+    if (flags) {
+        bool json = strchr(style, 'J') != NULL;
+        *out = strchr(style, 'P') ? kStyleJsonPretty : kStyleJson;
+        return json && strspn(style, "JP") == strlen(style);
+    }
+    if (strcmp(style, "json") == 0) {
+        *out = kStyleJson;
+        return true;
+    }
+    *out = kStyleJsonPretty;
+    return strcmp(style, "json,pretty") == 0 || strcmp(style, "pretty,json") == 0;
+}
+
+int32_t Usage(const char* problem)
+{
+    fprintf(stderr, "VemiCmd: %s (styles: --json, --json=pretty, --libxo json[,pretty], --prometheus)\n", problem);
+    return EXIT_USAGE;
+}
+
+int32_t UnknownStyle(const char* style)
+{
+    char problem[96];
+    snprintf(problem, sizeof(problem), "unknown output style '%.64s'", style);
+    return Usage(problem);
+}
+
+} // namespace
+
+int32_t TakeOutputStyle(int* argc, char** argv)
+{
+    int kept = 1;
+    bool chosen = false;
+    for (int i = 1; i < *argc; i++) {
+        const char* a = argv[i];
+        OutputStyle style;
+        if (strcmp(a, "--json") == 0) {
+            style = kStyleJson;
+        } else if (strncmp(a, "--json=", 7) == 0) {
+            style = kStyleJsonPretty;
+            if (strcmp(a + 7, "pretty") != 0)
+                return UnknownStyle(a + 7);
+        } else if (strcmp(a, "--prometheus") == 0) {
+            style = kStylePrometheus;
+        } else if (strcmp(a, "--libxo") == 0 || strncmp(a, "--libxo=", 8) == 0 || strncmp(a, "--libxo:", 8) == 0) {
+            const char* value = a[7] != '\0' ? a + 8 : (i + 1 < *argc ? argv[++i] : NULL);
+            if (value == NULL)
+                return Usage("--libxo needs a style");
+            if (!LibxoStyle(value, a[7] == ':', &style))
+                return UnknownStyle(value);
+        } else {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        if (chosen && style != gOutputStyle)
+            return Usage("one output style at a time");
+        gOutputStyle = style;
+        chosen = true;
+    }
+    argv[kept] = NULL;
+    *argc = kept;
+    if (MachineOutput())
+        gVemiOut = stderr; // the channel's debug lines are for a person
+    return 0;
+}
+
+bool MachineOutput(void)
+{
+    return gOutputStyle != kStyleText;
+}
+
+void Out(const char* format, ...)
+{
+    if (MachineOutput())
+        return;
+    va_list ap;
+    va_start(ap, format);
+    vprintf(format, ap);
+    va_end(ap);
+}
+
+void Say(const char* format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    vfprintf(MachineOutput() ? stderr : stdout, format, ap);
+    va_end(ap);
+}
