@@ -14,8 +14,8 @@
 //                      line end: standard input, standard output and standard
 //                      error (or how they begin; error by default empty), the
 //                      trace, inline JSON. Output or trace without a block is not
-//                      compared.
-//                      The line |{title} stands for the title line.
+//                      compared. A line ending in \c has no line end (as echo's);
+//                      |{title} stands for the title line, {version} for the version.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,6 +27,8 @@
 #include "RunTool.h"
 
 namespace {
+
+const std::string kVersion = std::string(VEMI_TITLE).substr(std::string(VEMI_TITLE).rfind(' ') + 1);
 
 struct Case {
     std::string name, where;
@@ -53,7 +55,10 @@ void ReadCases(const std::string& path, const std::string& file, std::vector<Cas
     std::string line, *block = nullptr;
     for (int n = 1; std::getline(in, line); n++) {
         if (block != nullptr && !line.empty() && line[0] == '|') {
-            *block += line == "|{title}" ? kTitle : line.substr(1) + "\n";
+            for (size_t at; (at = line.find("{version}")) != std::string::npos;)
+                line.replace(at, 9, kVersion);
+            bool open = line.size() >= 2 && line.compare(line.size() - 2, 2, "\\c") == 0;
+            *block += line == "|{title}" ? kTitle : line.substr(1, line.size() - 1 - 2 * open) + (open ? "" : "\n");
             continue;
         }
         block = nullptr;

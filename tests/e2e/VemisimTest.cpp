@@ -31,7 +31,8 @@ TEST(Vemisim, ListsEveryBoardOfTheLibraryWithOneLine)
 {
     RunResult r = RunVemisim({"--list-boards"});
     EXPECT_EQ(r.exitStatus, 0);
-    for (const char* name : {"busy", "default", "full-names", "no-gpio-ex", "no-sensors", "no-ups", "ups-on-battery"})
+    for (const char* name :
+         {"busy", "default", "full-names", "no-gpio-ex", "no-sensors", "no-ups", "odd-names", "ups-on-battery"})
         EXPECT_NE(("\n" + r.out).find(std::string("\n") + name + " "), std::string::npos) << name;
 }
 

@@ -152,7 +152,8 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         if (waitpid(pid, &status, WNOHANG) == pid)
             break;
         long long t = NowMs() - start;
-        if (waiting && (o.output == Output::kTerminal ? terminalOut : captured).find(o.when) != std::string::npos) {
+        if (waiting && ((o.output == Output::kTerminal ? terminalOut : captured) + ReadFile(err)).find(o.when) !=
+                           std::string::npos) {
             if (o.signal != 0)
                 kill(pid, o.signal);
             int to = onTerminal ? master : in[1];

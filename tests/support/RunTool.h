@@ -27,7 +27,7 @@ struct RunOptions {
     bool fastClock = true;
     bool simulated = true;   // false: run VemiCmd alone, with no board preloaded
     std::vector<std::string> simArgs; // more vemisim options
-    std::string when;        // once standard output holds this (at once if empty):
+    std::string when;        // once standard output or error holds this (at once if empty):
     int signal = 0;          //   sent to vemisim
     std::string typed;       //   typed at the terminal, or else added to standard input,
                              //   which ends then (or after 3 s without `when`)
