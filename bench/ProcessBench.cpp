@@ -5,7 +5,8 @@
 //  - peak memory of that direct call;
 //  - start-up instructions of VemiCmd /ver (callgrind) against a C program doing the
 //    same job (the same two requests, the same lines), both beside the same device
-//    stub, and both without a device (each then prints its open failure).
+//    stub, and both without a device (each then prints its open failure); and
+//    VemiCmd --json /ver beside the stub.
 // Usage: process_bench VEMISIM VEMICMD TINY_DEVICE_SO VER_IN_C [RUNS]
 #include <fcntl.h>
 #include <signal.h>
@@ -150,6 +151,7 @@ int main(int argc, char** argv)
 
     long long toolStub = CallgrindInstructions({vemicmd, "/ver"}, tiny);
     long long cStub = CallgrindInstructions({verInC}, tiny);
+    long long jsonStub = CallgrindInstructions({vemicmd, "--json", "/ver"}, tiny);
     long long toolAlone = CallgrindInstructions({vemicmd, "/ver"}, "");
     long long cAlone = CallgrindInstructions({verInC}, "");
     printf("\nStart-up, instructions (callgrind), VemiCmd /ver against C doing the same job:\n");
@@ -157,5 +159,7 @@ int main(int argc, char** argv)
            (double)toolStub / (double)cStub);
     printf("  without a device:     VemiCmd %lld, C %lld: %.3f x\n", toolAlone, cAlone,
            (double)toolAlone / (double)cAlone);
+    printf("  --json /ver beside the stub: %lld, %.3f x the C program's text\n", jsonStub,
+           (double)jsonStub / (double)cStub);
     return 0;
 }

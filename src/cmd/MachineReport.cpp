@@ -23,48 +23,53 @@ Failure sFailures[kMaxFailures];
 int sFailureCount = 0;
 bool sStarted = false; // a document is open
 
-// The Prometheus families, each collecting its samples until the end.
+// The Prometheus families, each collecting its samples until the end. The texts
+// are arrays, not pointers, so that the table costs no relocation at start-up.
 struct Family {
-    const char* name;
-    const char* type;
-    const char* help;
-    char* samples;
-    size_t length, capacity;
+    char name[32];
+    char type[8];
+    char help[80];
 };
 enum { kInfo, kTemperature, kVoltage, kFan, kCurrent, kRaw, kUpsSupported, kUpsState, kUpsCharge,
        kUpsFailures, kUpsFailTime, kCollector, kSuccess, kFamilies };
-Family sFamilies[kFamilies] = {
-    {"vemi_info", "gauge", "Versions of the firmware interface, the mainboard and its BIOS, as labels.", 0, 0, 0},
-    {"vemi_temperature_celsius", "gauge", "Temperature sensors.", 0, 0, 0},
-    {"vemi_voltage_volts", "gauge", "Voltage sensors.", 0, 0, 0},
-    {"vemi_fan_speed_rpm", "gauge", "Fan sensors, in revolutions per minute.", 0, 0, 0},
-    {"vemi_current_amperes", "gauge", "Current sensors.", 0, 0, 0},
-    {"vemi_sensor_raw", "gauge", "Sensors of other types: the raw reading, with the type as a label.", 0, 0, 0},
-    {"vemi_ups_supported", "gauge", "Whether the board has the built-in UPS.", 0, 0, 0},
-    {"vemi_ups_state", "gauge", "The UPS state: 1 for the current one.", 0, 0, 0},
-    {"vemi_ups_charge_ratio", "gauge", "The UPS charge level, 1 being full.", 0, 0, 0},
-    {"vemi_ups_power_failures_total", "counter", "Power failures the UPS has counted.", 0, 0, 0},
-    {"vemi_ups_power_fail_time_raw", "gauge", "The UPS's power-fail times, as it reports them.", 0, 0, 0},
-    {"vemi_collector_success", "gauge", "Whether each report read all it reads (1) or a read failed (0).", 0, 0, 0},
-    {"vemi_success", "gauge", "Whether the run succeeded: 1 for exit status 0.", 0, 0, 0},
+const Family kFamilyTable[kFamilies] = {
+    {"vemi_info", "gauge", "Versions of the firmware interface, the mainboard and its BIOS, as labels."},
+    {"vemi_temperature_celsius", "gauge", "Temperature sensors."},
+    {"vemi_voltage_volts", "gauge", "Voltage sensors."},
+    {"vemi_fan_speed_rpm", "gauge", "Fan sensors, in revolutions per minute."},
+    {"vemi_current_amperes", "gauge", "Current sensors."},
+    {"vemi_sensor_raw", "gauge", "Sensors of other types: the raw reading, with the type as a label."},
+    {"vemi_ups_supported", "gauge", "Whether the board has the built-in UPS."},
+    {"vemi_ups_state", "gauge", "The UPS state: 1 for the current one."},
+    {"vemi_ups_charge_ratio", "gauge", "The UPS charge level, 1 being full."},
+    {"vemi_ups_power_failures_total", "counter", "Power failures the UPS has counted."},
+    {"vemi_ups_power_fail_time_raw", "gauge", "The UPS's power-fail times, as it reports them."},
+    {"vemi_collector_success", "gauge", "Whether each report read all it reads (1) or a read failed (0)."},
+    {"vemi_success", "gauge", "Whether the run succeeded: 1 for exit status 0."},
 };
+struct Samples {
+    char* text;
+    size_t length, capacity;
+};
+Samples sSamples[kFamilies];
 
 void Sample(int family, const char* labels, const char* value)
 {
-    Family& f = sFamilies[family];
+    const Family& name = kFamilyTable[family];
+    Samples& f = sSamples[family];
     char line[1024];
-    int n = snprintf(line, sizeof(line), *labels ? "%s{%s} %s\n" : "%s%s %s\n", f.name, labels, value);
+    int n = snprintf(line, sizeof(line), *labels ? "%s{%s} %s\n" : "%s%s %s\n", name.name, labels, value);
     if (n < 0 || (size_t)n >= sizeof(line))
         return;
     if (f.length + (size_t)n + 1 > f.capacity) {
         size_t capacity = (f.capacity + (size_t)n + 1) * 2;
-        char* grown = (char*)realloc(f.samples, capacity);
+        char* grown = (char*)realloc(f.text, capacity);
         if (grown == NULL)
             return;
-        f.samples = grown;
+        f.text = grown;
         f.capacity = capacity;
     }
-    memcpy(f.samples + f.length, line, (size_t)n + 1);
+    memcpy(f.text + f.length, line, (size_t)n + 1);
     f.length += (size_t)n;
 }
 
@@ -97,7 +102,7 @@ void JsonSignal(const char* key, int sig)
 {
     static const struct {
         int sig;
-        const char* name;
+        char name[12];
     } names[] = {{SIGHUP, "SIGHUP"}, {SIGINT, "SIGINT"}, {SIGQUIT, "SIGQUIT"}, {SIGILL, "SIGILL"},
                  {SIGTRAP, "SIGTRAP"}, {SIGABRT, "SIGABRT"}, {SIGBUS, "SIGBUS"}, {SIGFPE, "SIGFPE"},
                  {SIGUSR1, "SIGUSR1"}, {SIGSEGV, "SIGSEGV"}, {SIGUSR2, "SIGUSR2"}, {SIGPIPE, "SIGPIPE"},
@@ -182,11 +187,11 @@ void MachineEnd(int exitStatus)
         JsonFinish();
     } else {
         Sample(kSuccess, "", exitStatus == 0 ? "1" : "0");
-        for (Family& f : sFamilies) {
-            if (f.length == 0)
+        for (int i = 0; i < kFamilies; i++) {
+            if (sSamples[i].length == 0)
                 continue;
-            PromFamily(f.name, f.type, f.help);
-            fputs(f.samples, stdout);
+            PromFamily(kFamilyTable[i].name, kFamilyTable[i].type, kFamilyTable[i].help);
+            fputs(sSamples[i].text, stdout);
         }
     }
     fflush(stdout);
@@ -259,11 +264,11 @@ void MachineSensor(uint32_t number, const TSensorInfo* info)
         return;
     }
     // The value and unit as the text shows them: hundredths for types 2 and 5.
-    static const char* const kinds[] = {"other", "temperature", "voltage", "fan", "other", "current"};
-    static const char* const units[] = {NULL, "C", "Volt", "RPM", NULL, "A"};
+    static const char kinds[6][12] = {"other", "temperature", "voltage", "fan", "other", "current"};
+    static const char units[6][8] = {"", "C", "Volt", "RPM", "", "A"};
     uint32_t type = info->sensorType;
     const char* kind = type < 6 ? kinds[type] : "other";
-    const char* unit = type < 6 ? units[type] : NULL;
+    const char* unit = type < 6 && units[type][0] ? units[type] : NULL;
     char value[32];
     if (type == 2 || type == 5)
         FormatHundredths(info->reading, value, sizeof(value));
@@ -324,7 +329,7 @@ void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, u
 {
     if (!MachineOutput())
         return;
-    static const char* const states[] = {"disabled", "charging", "discharging", "unknown"};
+    static const char states[4][12] = {"disabled", "charging", "discharging", "unknown"};
     int state = (status & 0xF0) == 0xA0 ? 0 : (status & 0xF0) == 0xC0 ? 1 : (status & 0xF0) == 0xD0 ? 2 : 3;
     unsigned percent = (status & 0x0Fu) * 10;
     // As /dalv decides its result: every read succeeded but for an unsupported GPIO record.
@@ -430,7 +435,7 @@ void MachineWatchdog(const WatchdogRecord* wdt)
 {
     if (!Json())
         return;
-    static const char* const outcomes[] = {"not_armed", "completed", "retrigger_failed", "key_pressed", "signal"};
+    static const char outcomes[5][20] = {"not_armed", "completed", "retrigger_failed", "key_pressed", "signal"};
     JsonBeginObject("watchdog_test");
     JsonUint("watchdog_seconds", wdt->seconds);
     JsonUint("retrigger_interval_seconds", wdt->interval);
@@ -462,7 +467,7 @@ void ResetMachineReport(void)
 {
     sFailureCount = 0;
     sStarted = false;
-    for (Family& f : sFamilies)
+    for (Samples& f : sSamples)
         f.length = 0;
     gVemiErrorSink = NULL;
 }

@@ -48,6 +48,12 @@ int32_t TakeOutputStyle(int* argc, char** argv)
     for (int i = 1; i < *argc; i++) {
         const char* a = argv[i];
         OutputStyle style;
+        // Commands start with '/': leaving them to the table before any string call
+        // keeps the text start-up free of the lookups those calls would need.
+        if (a[0] != '-' || a[1] != '-') {
+            argv[kept++] = argv[i];
+            continue;
+        }
         if (strcmp(a, "--json") == 0) {
             style = kStyleJson;
         } else if (strncmp(a, "--json=", 7) == 0) {
@@ -76,11 +82,6 @@ int32_t TakeOutputStyle(int* argc, char** argv)
     if (MachineOutput())
         gVemiOut = stderr; // the channel's debug lines are for a person
     return 0;
-}
-
-bool MachineOutput(void)
-{
-    return gOutputStyle != kStyleText;
 }
 
 void Out(const char* format, ...)

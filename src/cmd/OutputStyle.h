@@ -18,7 +18,10 @@ extern OutputStyle gOutputStyle;
 int32_t TakeOutputStyle(int* argc, char** argv);
 
 // Standard output carries a document (JSON or metrics) instead of text.
-bool MachineOutput(void);
+inline bool MachineOutput(void)
+{
+    return gOutputStyle != kStyleText;
+}
 
 // Report text: printed in the text style only.
 void Out(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -7,14 +7,19 @@
 
 int gVemix_dev = 0;
 bool gDebugMode = false;
-FILE* gVemiOut = stdout;
+FILE* gVemiOut = NULL; // standard output: set at run time, as a constant cannot name it
 void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line) = NULL;
+
+static FILE* ChannelOut(void)
+{
+    return gVemiOut != NULL ? gVemiOut : stdout;
+}
 
 int32_t VemiInit(void)
 {
     gVemix_dev = VemiTransportOpen(VEMI_DEVICE_PATH);
     if (gVemix_dev == -1) {
-        fprintf(gVemiOut, "Open '%s' failed\n", VEMI_DEVICE_PATH);
+        fprintf(ChannelOut(), "Open '%s' failed\n", VEMI_DEVICE_PATH);
         return -1;
     }
     return 0;
@@ -27,18 +32,18 @@ uint32_t VemiIoCall(uint32_t indexGroup, uint32_t indexOffset, void* inBuffer,
     vemix_struct request(indexGroup, indexOffset, inBuffer, inBufferLen, outBuffer,
                          outBufferLen, bytesReturned, NULL);
     if (gDebugMode)
-        fprintf(gVemiOut, "VemiIoCall\n");
+        fprintf(ChannelOut(), "VemiIoCall\n");
     uint32_t status = VemiTransportRequest(gVemix_dev, &request);
     // A failed ioctl returns -1; the trace shows that and the error number it left.
     if (status != VEMI_SUCCESS && gDebugMode)
-        fprintf(gVemiOut, "VemiCall failed with status %X, errno %X\n", (unsigned)-1, status);
+        fprintf(ChannelOut(), "VemiCall failed with status %X, errno %X\n", (unsigned)-1, status);
     return status;
 }
 
 int32_t VemiClose(void)
 {
     if (gDebugMode)
-        fprintf(gVemiOut, "Close\n");
+        fprintf(ChannelOut(), "Close\n");
     return 0;
 }
 
