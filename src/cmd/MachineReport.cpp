@@ -55,10 +55,9 @@ Samples sSamples[kFamilies];
 
 void Sample(int family, const char* labels, const char* value)
 {
-    const Family& name = kFamilyTable[family];
     Samples& f = sSamples[family];
-    char line[1024];
-    int n = snprintf(line, sizeof(line), *labels ? "%s{%s} %s\n" : "%s%s %s\n", name.name, labels, value);
+    char line[1024]; // labels are built in 256 bytes: a line always fits
+    int n = PromSampleLine(line, sizeof(line), kFamilyTable[family].name, labels, value);
     if (n < 0 || (size_t)n >= sizeof(line))
         return;
     if (f.length + (size_t)n + 1 > f.capacity) {

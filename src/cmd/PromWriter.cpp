@@ -10,9 +10,9 @@ void PromFamily(const char* name, const char* type, const char* help)
     printf("# HELP %s %s\n# TYPE %s %s\n", name, help, name, type);
 }
 
-void PromSample(const char* name, const char* labels, const char* value)
+int PromSampleLine(char* line, size_t size, const char* name, const char* labels, const char* value)
 {
-    printf(*labels ? "%s{%s} %s\n" : "%s%s %s\n", name, labels, value);
+    return snprintf(line, size, *labels ? "%s{%s} %s\n" : "%s%s %s\n", name, labels, value);
 }
 
 void PromLabel(char* labels, size_t size, const char* name, const char* value, size_t maxLen)
