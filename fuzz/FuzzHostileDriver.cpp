@@ -1,6 +1,7 @@
 // Every command against a board whose answers come from the fuzzer: any status,
 // records of any length and content, counters larger than any buffer, texts
-// without terminator, sensor counts up to 2^32 bounded by a failing read.
+// without terminator, sensor counts up to 2^32 bounded by a failing read; in
+// each output style.
 #include <stdio.h>
 
 #include <string>
@@ -103,12 +104,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     snprintf(ig, sizeof(ig), "/ig:%X", kServices[in.Byte() % 17][0]);
     snprintf(io, sizeof(io), "/io:%X", kServices[in.Byte() % 17][1]);
     snprintf(olen, sizeof(olen), "/olen:%u", in.Byte() * 2u);
+    // The reports' texts, their JSON document or their metrics (which cover three).
+    static const char* const kStyles[] = {NULL, "--json", "--prometheus"};
+    const char* style = kStyles[in.Byte() % 3];
     std::vector<std::vector<std::string>> runs = {
         {"/ver"}, {"/sens"}, {"/dalv"}, {"/dmpusr"}, {"/wdt"}, {ig, io, "/ibuf:B:1,2,3", olen},
     };
     for (auto& args : runs) {
         if (silent)
             args.push_back("/s");
+        if (style != NULL)
+            args.push_back(style);
         static BoardModel model;
         BoardInit(&model, board);
         RunToolInProcess(args, nullptr, 0, &model);

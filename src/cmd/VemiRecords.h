@@ -12,7 +12,12 @@ struct TVeDevice_Version {
     uint8_t minor;
     uint16_t build;
 
-    TVeDevice_Version(uint8_t ma, uint8_t mi, uint16_t b) : major(ma), minor(mi), build(b) {}
+    // Assigned, not initialised: FreeBSD's <sys/types.h> defines major() and minor().
+    TVeDevice_Version(uint8_t ma, uint8_t mi, uint16_t b) : build(b)
+    {
+        major = ma;
+        minor = mi;
+    }
 };
 
 // Service 0x0000/2: mainboard. `name` is not terminated when it fills all 8 bytes.
