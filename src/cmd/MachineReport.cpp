@@ -124,6 +124,21 @@ void Number(char* out, size_t size, uint64_t value)
     snprintf(out, size, "%llu", (unsigned long long)value);
 }
 
+// A GPIO record: an object left open for its fields when it was read, closed with
+// supported false when the board has none, null when its read failed.
+bool JsonGpioBegin(const char* key, uint32_t read, bool notSupported)
+{
+    if (read != 0 && !notSupported) {
+        JsonNull(key);
+        return false;
+    }
+    JsonBeginObject(key);
+    JsonBool("supported", read == 0);
+    if (read != 0)
+        JsonEndObject();
+    return read == 0;
+}
+
 } // namespace
 
 void MachineBegin(void)
@@ -397,34 +412,18 @@ void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, u
         } else {
             JsonNull("power_fail_times");
         }
-        if (reads[4] == 0) {
-            JsonBeginObject("gpio");
-            JsonBool("supported", true);
+        if (JsonGpioBegin("gpio", reads[4], notSupported[4])) {
             JsonUint("address", (uint32_t)gpio->address + gpio->offset);
             JsonUint("bitmask", gpio->bitmask);
             JsonEndObject();
-        } else if (notSupported[4]) {
-            JsonBeginObject("gpio");
-            JsonBool("supported", false);
-            JsonEndObject();
-        } else {
-            JsonNull("gpio");
         }
-        if (reads[5] == 0) {
-            JsonBeginObject("gpio_ex");
-            JsonBool("supported", true);
+        if (JsonGpioBegin("gpio_ex", reads[5], notSupported[5])) {
             JsonUint("type", gpioEx->type);
             JsonUint("length", gpioEx->length);
             JsonUint("flags", gpioEx->flags);
             JsonUint("address", gpioEx->address);
             JsonUint("bitmask", gpioEx->bitmask);
             JsonEndObject();
-        } else if (notSupported[5]) {
-            JsonBeginObject("gpio_ex");
-            JsonBool("supported", false);
-            JsonEndObject();
-        } else {
-            JsonNull("gpio_ex");
         }
     }
     JsonEndObject();
