@@ -8,15 +8,7 @@
 #include <stdint.h>
 #include <string.h>
 
-struct request {
-    uint32_t group, offset;
-    void* in;
-    uint32_t inLen;
-    void* out;
-    uint32_t outLen;
-    uint32_t* returned;
-    void* reserved;
-};
+#include "RequestRecord.h"
 
 static int device = -1;
 

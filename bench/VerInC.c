@@ -6,17 +6,8 @@
 #include <stdio.h>
 #include <sys/ioctl.h>
 
+#include "RequestRecord.h"
 #include "ToolVersion.h"
-
-struct request { /* the driver's request record */
-    uint32_t group, offset;
-    void* in;
-    uint32_t inLen;
-    void* out;
-    uint32_t outLen;
-    uint32_t* returned;
-    void* reserved;
-};
 
 int main(void)
 {

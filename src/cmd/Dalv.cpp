@@ -34,13 +34,23 @@ static uint32_t Read(uint32_t offset, void* out, uint32_t size, const char* what
 static void GpioLine(const char* label, uint32_t rc, bool extended)
 {
     char line[96];
-    if (rc == VEMI_NOT_SUPPORTED || rc == VEMI_GPIO_NOT_SUPPORTED)
+    if (VemiNotSupported(rc))
         snprintf(line, sizeof(line), "%s not supported", label);
     else
         snprintf(line, sizeof(line), "%s read failed with error 0x%x", label, rc);
     Out("%s\n", line);
-    if (extended || (rc != VEMI_NOT_SUPPORTED && rc != VEMI_GPIO_NOT_SUPPORTED))
+    if (extended || !VemiNotSupported(rc))
         MachineFailure(extended ? "Reading GPIO InfoEx" : "Reading GPIO Info", rc, line);
+}
+
+// The first failure in read order is the result; "not supported" of the GPIO
+// record is none, of the extended record it is: /dalv then exits 1 or 3.
+static uint32_t FirstFailure(const uint32_t reads[6])
+{
+    for (int i = 0; i < 6; i++)
+        if (reads[i] != 0 && !(i == 4 && VemiNotSupported(reads[i])))
+            return reads[i];
+    return 0;
 }
 
 uint32_t ShowDalvInfo(void*)
@@ -55,7 +65,7 @@ uint32_t ShowDalvInfo(void*)
     reads[0] = VemiIoCall(0x5000, 1, NULL, 0, &status, sizeof(status), &bytesReturned);
     if (reads[0] == VEMI_NOT_SUPPORTED) {
         Out("Service not Supported\n"); // a board without a UPS: an answer, not a failure
-        MachineUps(NULL, 0, NULL, 0, NULL, NULL, NULL);
+        MachineUps(NULL, 0, 0, NULL, 0, NULL, NULL, NULL);
         return 0;
     }
     if (reads[0] != 0 && MachineOutput())
@@ -87,12 +97,7 @@ uint32_t ShowDalvInfo(void*)
     } else {
         GpioLine("GPIO InfoEx:", reads[5], true);
     }
-    MachineUps(reads, status, version, pwrFailCounter, pwrFailTimes, &gpio, &gpioEx);
-
-    // The first failure in read order is the result; "not supported" of the GPIO
-    // record is none, of the extended record it is: /dalv then exits 1 or 3.
-    for (int i = 0; i < 6; i++)
-        if (reads[i] != 0 && (i != 4 || (reads[i] != VEMI_NOT_SUPPORTED && reads[i] != VEMI_GPIO_NOT_SUPPORTED)))
-            return reads[i];
-    return 0;
+    uint32_t result = FirstFailure(reads);
+    MachineUps(reads, result, status, version, pwrFailCounter, pwrFailTimes, &gpio, &gpioEx);
+    return result;
 }

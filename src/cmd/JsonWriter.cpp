@@ -13,17 +13,21 @@ bool sPretty = false;
 int sDepth = 0;
 bool sFirst[kMaxDepth + 1]; // nothing written yet at this depth
 
+void NewLine(void)
+{
+    putchar('\n');
+    for (int i = 0; i < sDepth; i++)
+        fputs("  ", stdout);
+}
+
 // The comma, line end and indent before a value, then its key.
 void Lead(const char* key)
 {
     if (!sFirst[sDepth])
         putchar(',');
     sFirst[sDepth] = false;
-    if (sPretty && sDepth > 0) {
-        putchar('\n');
-        for (int i = 0; i < sDepth; i++)
-            fputs("  ", stdout);
-    }
+    if (sPretty && sDepth > 0)
+        NewLine();
     if (key != NULL)
         printf(sPretty ? "\"%s\": " : "\"%s\":", key); // keys are the writer's callers' own words
 }
@@ -41,11 +45,8 @@ void Close(char bracket)
     bool empty = sFirst[sDepth];
     if (sDepth > 0)
         sDepth--;
-    if (sPretty && !empty) {
-        putchar('\n');
-        for (int i = 0; i < sDepth; i++)
-            fputs("  ", stdout);
-    }
+    if (sPretty && !empty)
+        NewLine();
     putchar(bracket);
 }
 

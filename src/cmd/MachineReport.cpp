@@ -8,6 +8,7 @@
 #include "JsonWriter.h"
 #include "OutputStyle.h"
 #include "PromWriter.h"
+#include "Sensors.h"
 #include "ToolVersion.h"
 #include "VemiInterface.h"
 
@@ -126,9 +127,9 @@ void Number(char* out, size_t size, uint64_t value)
 
 // A GPIO record: an object left open for its fields when it was read, closed with
 // supported false when the board has none, null when its read failed.
-bool JsonGpioBegin(const char* key, uint32_t read, bool notSupported)
+bool JsonGpioBegin(const char* key, uint32_t read)
 {
-    if (read != 0 && !notSupported) {
+    if (read != 0 && !VemiNotSupported(read)) {
         JsonNull(key);
         return false;
     }
@@ -277,14 +278,11 @@ void MachineSensor(uint32_t number, const TSensorInfo* info)
             JsonNull(NULL);
         return;
     }
-    // The value and unit as the text shows them: hundredths for types 2 and 5.
-    static const char kinds[6][12] = {"other", "temperature", "voltage", "fan", "other", "current"};
-    static const char units[6][8] = {"", "C", "Volt", "RPM", "", "A"};
+    // The value and unit as the listing shows them.
     uint32_t type = info->sensorType;
-    const char* kind = type < 6 ? kinds[type] : "other";
-    const char* unit = type < 6 && units[type][0] ? units[type] : NULL;
+    const SensorKind* kind = SensorKindOf(type);
     char value[32];
-    if (type == 2 || type == 5)
+    if (kind->hundredths)
         FormatHundredths(info->reading, value, sizeof(value));
     else
         snprintf(value, sizeof(value), "%d", info->reading);
@@ -304,10 +302,10 @@ void MachineSensor(uint32_t number, const TSensorInfo* info)
     JsonUint("number", number);
     JsonString("name", info->description, sizeof(info->description));
     JsonUint("type", type);
-    JsonString("kind", kind, 16);
+    JsonString("kind", kind->kind, sizeof(kind->kind));
     JsonInt("raw", info->reading);
     JsonNumber("value", value);
-    unit ? JsonString("unit", unit, 8) : JsonNull("unit");
+    kind->unit[0] ? JsonString("unit", kind->unit, sizeof(kind->unit)) : JsonNull("unit");
     JsonEndObject();
 }
 
@@ -338,7 +336,7 @@ void MachineUserEeprom(const uint8_t* data, uint32_t shown, uint32_t returned)
     JsonEndObject();
 }
 
-void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, uint16_t counter,
+void MachineUps(const uint32_t* reads, uint32_t result, uint8_t status, const uint8_t* version, uint16_t counter,
                 const uint32_t* times, const TDalv_GpioInfo* gpio, const Vemi_GpioInfoEx* gpioEx)
 {
     if (!MachineOutput())
@@ -346,13 +344,6 @@ void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, u
     static const char states[4][12] = {"disabled", "charging", "discharging", "unknown"};
     int state = (status & 0xF0) == 0xA0 ? 0 : (status & 0xF0) == 0xC0 ? 1 : (status & 0xF0) == 0xD0 ? 2 : 3;
     unsigned percent = (status & 0x0Fu) * 10;
-    // As /dalv decides its result: every read succeeded but for an unsupported GPIO record.
-    bool notSupported[6] = {};
-    bool ok = true;
-    for (int i = 0; reads != NULL && i < 6; i++) {
-        notSupported[i] = i >= 4 && (reads[i] == VEMI_NOT_SUPPORTED || reads[i] == VEMI_GPIO_NOT_SUPPORTED);
-        ok = ok && (reads[i] == 0 || (i == 4 && notSupported[i]));
-    }
     if (!Json()) {
         Sample(kUpsSupported, "", reads != NULL ? "1" : "0");
         if (reads != NULL && reads[0] == 0) {
@@ -377,7 +368,7 @@ void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, u
             Number(value, sizeof(value), times[i]);
             Sample(kUpsFailTime, labels, value);
         }
-        Collector("ups", ok);
+        Collector("ups", result == 0);
         return;
     }
     JsonBeginObject("ups");
@@ -412,12 +403,12 @@ void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, u
         } else {
             JsonNull("power_fail_times");
         }
-        if (JsonGpioBegin("gpio", reads[4], notSupported[4])) {
+        if (JsonGpioBegin("gpio", reads[4])) {
             JsonUint("address", (uint32_t)gpio->address + gpio->offset);
             JsonUint("bitmask", gpio->bitmask);
             JsonEndObject();
         }
-        if (JsonGpioBegin("gpio_ex", reads[5], notSupported[5])) {
+        if (JsonGpioBegin("gpio_ex", reads[5])) {
             JsonUint("type", gpioEx->type);
             JsonUint("length", gpioEx->length);
             JsonUint("flags", gpioEx->flags);

@@ -27,8 +27,8 @@ void MachineSensorsFailed(void); // the walk ended in failure after its last rec
 void MachineUserEeprom(const uint8_t* data, uint32_t shown, uint32_t returned); // null: failed
 
 // Each read's status in order: status byte, version, counter, times, GPIO record,
-// extended GPIO record; null: the board has no UPS.
-void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, uint16_t counter,
+// extended GPIO record (null: the board has no UPS), and the report's result.
+void MachineUps(const uint32_t* reads, uint32_t result, uint8_t status, const uint8_t* version, uint16_t counter,
                 const uint32_t* times, const TDalv_GpioInfo* gpio, const Vemi_GpioInfoEx* gpioEx);
 
 enum WatchdogOutcome { kWdtNotArmed, kWdtCompleted, kWdtRetriggerFailed, kWdtKeyPressed, kWdtSignal };

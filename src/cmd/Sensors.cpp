@@ -20,6 +20,13 @@ void ResetSensorWalk(void)
     ActSens = 1;
 }
 
+const SensorKind* SensorKindOf(uint32_t type)
+{
+    static const SensorKind kinds[] = {{"other", "", false}, {"temperature", "C", false}, {"voltage", "Volt", true},
+                                       {"fan", "RPM", false}, {"other", "", false},      {"current", "A", true}};
+    return &kinds[type < 6 ? type : 0];
+}
+
 int32_t EnumVemiSensors(TSensorInfo* info, bool first)
 {
     uint32_t bytesReturned = 0;
@@ -63,16 +70,9 @@ uint32_t ShowVemiSensors(void*)
         return (uint32_t)status;
     }
     do {
-        double value = (double)info.reading;
-        const char* unit = "";
-        switch (info.sensorType) {
-        case 1: unit = "C"; break;
-        case 2: value /= 100; unit = "Volt"; break;
-        case 3: unit = "RPM"; break;
-        case 5: value /= 100; unit = "A"; break;
-        default: break;
-        }
-        Out("%-15.12s: %8.2f %s\n", info.description, value, unit);
+        const SensorKind* kind = SensorKindOf(info.sensorType);
+        double value = kind->hundredths ? info.reading / 100.0 : (double)info.reading;
+        Out("%-15.12s: %8.2f %s\n", info.description, value, kind->unit);
         MachineSensor(ActSens - 1, &info);
         status = EnumVemiSensors(&info, false);
     } while (status == 0);

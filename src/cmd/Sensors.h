@@ -6,6 +6,15 @@
 
 struct TSensorInfo;
 
+// What a sensor type measures: its kind, the unit the listing prints ("" for none)
+// and whether the reading counts hundredths. Types 0, 4 and above 5 are "other".
+struct SensorKind {
+    char kind[12];
+    char unit[8];
+    bool hundredths;
+};
+const SensorKind* SensorKindOf(uint32_t type);
+
 // 0 with a record read into `info`, -1 after the last sensor, or a failure's status.
 // The count is read once per run; `first` starts the walk at sensor 1.
 int32_t EnumVemiSensors(TSensorInfo* info, bool first);

@@ -20,6 +20,12 @@
 #define VEMI_DEVICE_BUSY 0x708u        // device busy
 #define VEMI_NO_MORE 0xFFFFFFFFu       // -1: end of a walk, or the node could not be opened
 
+// Either of the driver's words for "not supported".
+inline bool VemiNotSupported(uint32_t status)
+{
+    return status == VEMI_NOT_SUPPORTED || status == VEMI_GPIO_NOT_SUPPORTED;
+}
+
 // The request record handed to the driver. Native x86-64 layout, little-endian;
 // every byte position is fixed because the kernel reads it.
 struct vemix_struct {
