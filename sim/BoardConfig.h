@@ -45,6 +45,7 @@ struct FaultDef {
     uint32_t truncate = 0;
     bool hasReturned = false;
     uint32_t returned = 0;
+    uint32_t delayMs = 0; // the answer comes this late, as from a slow driver
 };
 
 // One request and what the device answered, as a recorder saw it.

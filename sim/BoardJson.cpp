@@ -238,7 +238,7 @@ void ReadFaults(const json& root, BoardConfig* b)
     for (size_t i = 0; i < list.size(); i++) {
         std::string at = Index("board", "faults", i);
         const json& e = list[i];
-        CheckFields(e, at, {"group", "offset", "status", "sequence", "truncate", "returned"});
+        CheckFields(e, at, {"group", "offset", "status", "sequence", "truncate", "returned", "delay"});
         FaultDef f;
         if ((f.anyGroup = !e.contains("group")) == false)
             Set(e, "group", at, &f.group);
@@ -259,8 +259,10 @@ void ReadFaults(const json& root, BoardConfig* b)
             Set(e, "truncate", at, &f.truncate);
         if ((f.hasReturned = e.contains("returned")))
             Set(e, "returned", at, &f.returned);
-        if (f.statuses.empty() && !f.hasTruncate && !f.hasReturned)
-            Fail(at, "a fault needs 'status', 'sequence', 'truncate' or 'returned'");
+        if (e.contains("delay"))
+            f.delayMs = (uint32_t)ToInteger(e["delay"], at + ".delay", 0, 60000);
+        if (f.statuses.empty() && !f.hasTruncate && !f.hasReturned && f.delayMs == 0)
+            Fail(at, "a fault needs 'status', 'sequence', 'truncate', 'returned' or 'delay'");
         b->faults.push_back(f);
     }
 }
@@ -331,6 +333,16 @@ void ReadBoard(const json& root, BoardConfig* b)
         ReadRecording(root, b);
 }
 
+// A message is one line, whatever bytes the file held: it is printed after the
+// file's name, and a field name or text in it came from the file.
+std::string OneLine(std::string message)
+{
+    for (char& ch : message)
+        if ((unsigned char)ch < 0x20 || ch == 0x7F)
+            ch = '?';
+    return message;
+}
+
 bool ParseInto(const std::string& text, BoardConfig* board, std::string* error)
 {
     try {
@@ -340,9 +352,9 @@ bool ParseInto(const std::string& text, BoardConfig* board, std::string* error)
         *board = b;
         return true;
     } catch (const BoardError& e) {
-        *error = e.message;
+        *error = OneLine(e.message);
     } catch (const json::exception& e) {
-        *error = e.what();
+        *error = OneLine(e.what());
     }
     return false;
 }

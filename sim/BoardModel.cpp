@@ -1,4 +1,5 @@
 #include <errno.h>
+#include <stdio.h>
 #include <string.h>
 #include <time.h>
 
@@ -16,9 +17,16 @@ struct Answer {
     uint64_t size = 0;
 };
 
+SharedBoard* Shared(BoardModel* m);
+
+// Once a second process opens the node, each line names the process it comes from.
 void Trace(BoardModel* m, const std::string& line)
 {
-    if (m->trace)
+    if (!m->trace)
+        return;
+    if (m->pid != 0 && __atomic_load_n(&Shared(m)->processCount, __ATOMIC_RELAXED) > 1)
+        m->trace("[" + std::to_string(m->pid) + "] " + line);
+    else
         m->trace(line);
 }
 
@@ -43,43 +51,44 @@ Answer Status(uint32_t status)
     return a;
 }
 
-// The restart happens once: vemisim may have recorded it while this process was
-// stopped, or may record it after the process has gone.
-void RecordRestart(BoardModel* m, const std::string& line)
+SharedBoard* Shared(BoardModel* m)
 {
-    m->wdtArmedSeconds = 0;
-    if (m->shared != nullptr && TakeRestart(m->shared) == 0)
-        return;
-    Trace(m, line);
+    return m->shared != nullptr ? m->shared : &m->local;
 }
 
-void ShareWatchdog(BoardModel* m)
+// Recorded once, by whichever process (or vemisim) sees it first. A board of the
+// process's own comes back up; a shared one is vemisim's to end.
+void Restart(BoardModel* m, const std::string& line)
 {
-    if (m->shared == nullptr)
+    SharedBoard* b = Shared(m);
+    __atomic_store_n(&b->wdt.armedSeconds, 0u, __ATOMIC_RELEASE);
+    if (!TakeRestart(b))
         return;
-    // The deadline on the real clock: the fast clock's skipped time has passed already.
-    int64_t deadline = (int64_t)(m->wdtKickMs + m->wdtArmedSeconds * 1000ull - m->clockSkewMs);
-    PublishWatchdog(m->shared, m->wdtArmedSeconds, deadline);
+    Trace(m, line);
+    if (m->shared == nullptr)
+        b->restarted = 0;
+    if (m->restarted)
+        m->restarted();
 }
 
 void CheckWatchdog(BoardModel* m)
 {
-    if (m->shared != nullptr && m->wdtArmedSeconds != 0 && WatchdogArmed(m->shared) == 0)
-        m->wdtArmedSeconds = 0; // vemisim saw it expire while this process was stopped
-    if (m->wdtArmedSeconds == 0)
-        return;
-    uint64_t idle = BoardNowMs(m) - m->wdtKickMs;
-    if (idle > m->wdtArmedSeconds * 1000ull)
-        RecordRestart(m, "event restart: watchdog expired after " + std::to_string(m->wdtArmedSeconds) +
-                             " s without retrigger");
+    SharedBoard* b = Shared(m);
+    LockBoard(b);
+    int64_t deadline = WatchdogDeadlineMs(b);
+    uint32_t seconds = b->wdt.armedSeconds;
+    bool expired = deadline >= 0 && BoardClockMs(b) > deadline;
+    UnlockBoard(b);
+    if (expired)
+        Restart(m, "event restart: watchdog expired after " + std::to_string(seconds) + " s without retrigger");
 }
 
 // A retrigger, an arm or a disarm: the time since the last one counts as a gap.
-void WatchdogEvent(BoardModel* m, uint64_t now)
+void WatchdogEvent(SharedWatchdog* w, int64_t now)
 {
-    if (now - m->wdtKickMs > m->wdtLongestGapMs)
-        m->wdtLongestGapMs = now - m->wdtKickMs;
-    m->wdtKickMs = now;
+    if (now - w->kickMs > w->longestGapMs)
+        w->longestGapMs = now - w->kickMs;
+    w->kickMs = now;
 }
 
 const char* LedColour(uint8_t v)
@@ -94,28 +103,32 @@ Answer ServeWatchdog(BoardModel* m, uint32_t offset, const std::vector<uint8_t>&
         return Status(VEMI_NOT_SUPPORTED);
     if (offset != 6 && in.size() < 1)
         return Status(EINVAL);
-    uint64_t now = BoardNowMs(m);
+    SharedBoard* b = Shared(m);
+    SharedWatchdog* w = &b->wdt;
+    LockBoard(b);
+    int64_t now = BoardClockMs(b);
     if (offset == 4) {
-        m->wdtPowerControl = in[0] != 0;
+        w->powerControl = in[0] != 0;
     } else if (offset == 0 && in[0] != 0) {
-        if (m->wdtArmedSeconds == 0) {
-            m->wdtArmedAtMs = m->wdtKickMs = now;
-            m->wdtKicks = 0;
-            m->wdtLongestGapMs = 0;
+        if (w->armedSeconds == 0) {
+            w->armedAtMs = w->kickMs = now;
+            w->kicks = 0;
+            w->longestGapMs = 0;
         }
-        WatchdogEvent(m, now);
-        m->wdtArmedSeconds = in[0];
-    } else if (offset == 0 && m->wdtArmedSeconds != 0) {
+        WatchdogEvent(w, now);
+        __atomic_store_n(&w->armedSeconds, in[0], __ATOMIC_RELEASE);
+    } else if (offset == 0 && w->armedSeconds != 0) {
         // The board's clock shows whether the program really waited between retriggers.
-        WatchdogEvent(m, now);
-        m->events.push_back("event watchdog disarmed after " + std::to_string((now - m->wdtArmedAtMs) / 1000) +
-                            " s: " + std::to_string(m->wdtKicks) + " retriggers, at most " +
-                            std::to_string(m->wdtLongestGapMs / 1000) + " s without one");
-        m->wdtArmedSeconds = 0;
-    } else if (offset == 6 && m->wdtArmedSeconds != 0) {
-        WatchdogEvent(m, now);
-        m->wdtKicks++;
+        WatchdogEvent(w, now);
+        m->events.push_back("event watchdog disarmed after " + std::to_string((now - w->armedAtMs) / 1000) +
+                            " s: " + std::to_string(w->kicks) + " retriggers, at most " +
+                            std::to_string(w->longestGapMs / 1000) + " s without one");
+        __atomic_store_n(&w->armedSeconds, 0u, __ATOMIC_RELEASE);
+    } else if (offset == 6 && w->armedSeconds != 0) {
+        WatchdogEvent(w, now);
+        w->kicks++;
     }
+    UnlockBoard(b);
     return Bytes({});
 }
 
@@ -229,7 +242,7 @@ Answer Replay(BoardModel* m, uint32_t group, uint32_t offset, const std::vector<
         return a;
     }
     *matched = false;
-    return Status(VEMI_NOT_SUPPORTED);
+    return Status(EIO); // no firmware answer: not one that the firmware might have given
 }
 
 // The fault that applies to this service, counted as called; null when none.
@@ -245,6 +258,29 @@ const FaultDef* TakeFault(BoardModel* m, uint32_t group, uint32_t offset, uint32
         return &f;
     }
     return nullptr;
+}
+
+// A slow driver: the answer comes late, in real time, whatever signal arrives.
+void Delay(BoardModel* m, uint32_t ms)
+{
+    if (m->delay) {
+        m->delay(ms);
+        return;
+    }
+    struct timespec left = {(time_t)(ms / 1000), (long)(ms % 1000) * 1000000};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+// A recording that lacks a request says so, once for each, rather than answering
+// as if the firmware had.
+void WarnUnanswered(BoardModel* m, uint32_t group, uint32_t offset, const std::vector<uint8_t>& in)
+{
+    char head[48];
+    snprintf(head, sizeof(head), "0x%X/0x%X in=", group, offset);
+    std::string request = head + (in.empty() ? std::string("-") : HexString(in.data(), in.size()));
+    if (m->warn && m->unanswered.insert(request).second)
+        m->warn("the recording holds no answer to " + request + "; answering EIO");
 }
 
 // Writes the answer's bytes into the caller's area, in slices so that a large
@@ -269,36 +305,35 @@ bool WriteAnswer(const Answer& a, void* out, uint64_t len)
 
 void BoardInit(BoardModel* model, const BoardConfig& board)
 {
-    auto trace = std::move(model->trace);
-    WatchdogSlot* shared = model->shared;
-    *model = BoardModel(); // watchdog, LED, clock and fault counts start anew
-    model->trace = std::move(trace);
-    model->shared = shared;
     model->board = board;
     model->faultCalls.assign(board.faults.size(), 0);
     model->recordingUsed.assign(board.recording.size(), false);
+    model->unanswered.clear();
+    model->userLed = 0;
+    model->events.clear();
+    model->local = SharedBoard(); // watchdog and clock start anew
+    model->local.originMs = MonotonicMs();
 }
 
 uint64_t BoardNowMs(const BoardModel* model)
 {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (uint64_t)ts.tv_sec * 1000 + (uint64_t)ts.tv_nsec / 1000000 + model->clockSkewMs;
+    return (uint64_t)BoardClockMs(model->shared != nullptr ? model->shared : &model->local);
 }
 
 void BoardAdvanceClock(BoardModel* model, uint64_t ms)
 {
-    model->clockSkewMs += ms;
+    __atomic_add_fetch(&Shared(model)->skippedMs, (int64_t)ms, __ATOMIC_RELAXED);
     CheckWatchdog(model);
-    ShareWatchdog(model);
 }
 
 void BoardAtExit(BoardModel* model)
 {
+    if (model->shared != nullptr)
+        return;
     CheckWatchdog(model);
-    if (model->wdtArmedSeconds != 0)
-        RecordRestart(model, "event restart: watchdog left armed (" + std::to_string(model->wdtArmedSeconds) +
-                                 " s) when the program ended");
+    if (model->local.wdt.armedSeconds != 0)
+        Restart(model, "event restart: watchdog left armed (" + std::to_string(model->local.wdt.armedSeconds) +
+                           " s) when the program ended");
 }
 
 uint32_t BoardRequest(BoardModel* m, const void* record)
@@ -333,8 +368,12 @@ uint32_t BoardRequest(BoardModel* m, const void* record)
             a = Replay(m, rec.indexGroup, rec.indexOffset, in, &returned, &matched);
             unmatched = !matched;
             hasReturned = matched;
+            if (unmatched)
+                WarnUnanswered(m, rec.indexGroup, rec.indexOffset, in);
         } else {
             fault = TakeFault(m, rec.indexGroup, rec.indexOffset, &status);
+            if (fault != nullptr && fault->delayMs != 0)
+                Delay(m, fault->delayMs);
             if (status == 0)
                 a = Serve(m, rec.indexGroup, rec.indexOffset, in);
         }
@@ -354,7 +393,6 @@ uint32_t BoardRequest(BoardModel* m, const void* record)
                 status = EFAULT;
         }
     }
-    ShareWatchdog(m);
     std::string line = TraceLine(rec.indexGroup, rec.indexOffset, in, rec.outBufferLen, status, returned);
     Trace(m, unmatched ? line + " unmatched" : line);
     for (const std::string& event : m->events)

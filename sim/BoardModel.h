@@ -7,11 +7,12 @@
 #include <stdint.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "BoardConfig.h"
-#include "WatchdogShare.h"
+#include "SharedBoard.h"
 
 // Larger inputs are refused with EINVAL, as a driver bounds what it copies in.
 #define BOARD_MAX_INPUT (1u << 20)
@@ -20,32 +21,33 @@ struct BoardModel {
     BoardConfig board;
     std::vector<uint32_t> faultCalls; // calls seen by each fault, for status sequences
     std::vector<bool> recordingUsed;  // replay: entries already answered
-    // Watchdog: armed for wdtArmedSeconds (0 = disarmed) since the last kick.
-    bool wdtPowerControl = false;
-    uint32_t wdtArmedSeconds = 0;
-    uint64_t wdtKickMs = 0;
-    uint64_t wdtArmedAtMs = 0;   // board clock of the first arm
-    uint32_t wdtKicks = 0;       // retriggers since
-    uint64_t wdtLongestGapMs = 0; // longest time the watchdog went without a retrigger
-    WatchdogSlot* shared = nullptr; // where vemisim keeps watch too; null: no one else
+    std::set<std::string> unanswered; // replay: requests the recording lacks, told once each
+    // The watchdog and the clock: vemisim's board when it runs this process, else `local`.
+    SharedBoard* shared = nullptr;
+    SharedBoard local = {};
+    int32_t pid = 0; // names this process in trace lines once several share the board
     uint8_t userLed = 0;
-    uint64_t clockSkewMs = 0; // time the fast clock skipped
-    std::function<void(const std::string&)> trace; // one call per trace line, without '\n'
+    std::function<void(const std::string&)> trace;  // one call per trace line, without '\n'
+    std::function<void(const std::string&)> warn;   // a line for the user, without '\n'
+    std::function<void()> restarted;                 // the board restarted: ends the process, if set
+    std::function<void(uint32_t)> delay;             // waits so many real milliseconds
     std::vector<std::string> events; // what the current request did, traced after its line
 };
 
-// Puts the model in its start state with this board; a trace sink and a shared
-// watchdog slot already set stay.
+// Puts the model in its start state with this board; the callbacks, the pid and a
+// shared board already set stay (a shared board is not reset: other processes use it).
 void BoardInit(BoardModel* model, const BoardConfig& board);
 
 // Answers the request whose record is at `record` (caller memory). 0 or a status code.
 uint32_t BoardRequest(BoardModel* model, const void* record);
 
-// The board's clock in milliseconds: real time plus whatever the fast clock skipped.
+// The board's clock in milliseconds since it started: real time plus whatever the
+// fast clock skipped.
 uint64_t BoardNowMs(const BoardModel* model);
 // Fast clock: time passes for the board without waiting.
 void BoardAdvanceClock(BoardModel* model, uint64_t ms);
-// The process is ending: an armed watchdog will restart the machine.
+// The process is ending. On a board of its own, an armed watchdog will restart the
+// machine; a shared board is vemisim's to watch, as other processes may retrigger it.
 void BoardAtExit(BoardModel* model);
 
 // One trace line: service, input bytes, output size, status, bytes returned.

@@ -8,11 +8,13 @@
 //   VEMISIM_FAST_CLOCK  "1": sleeps pass at once for the program, not for the board
 //   VEMISIM_RECORD      file that receives a recording of every request; the real
 //                       device answers unless VEMISIM_BOARD names a board
-//   VEMISIM_WATCHDOG    the table where vemisim watches the boards' watchdogs
+//   VEMISIM_SHARED      the board that all processes under one vemisim share:
+//                       an inherited descriptor and the identity of its file
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -75,6 +77,28 @@ void WriteTrace(int fd, const std::string& line)
     if (write(fd, text.data(), text.size()) < 0) { /* tracing must not change the run */ }
 }
 
+// A slow driver's answer takes real time, also under the fast clock, whose sleeps
+// are this library's own.
+void RealDelay(uint32_t ms)
+{
+    static auto fn = Next<int (*)(const struct timespec*, struct timespec*)>("nanosleep");
+    struct timespec left = {(time_t)(ms / 1000), (long)(ms % 1000) * 1000000};
+    while (fn(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+// Each process that uses the node is one of the board's users, also one forked
+// after the node was opened: vemisim waits for them all.
+void NoteUser(Simulation* sim)
+{
+    int32_t pid = (int32_t)getpid();
+    if (sim->model.pid == pid)
+        return;
+    sim->model.pid = pid;
+    if (sim->model.shared != nullptr)
+        AddBoardUser(sim->model.shared, pid);
+}
+
 Simulation* Sim()
 {
     if (sSim != nullptr)
@@ -102,12 +126,18 @@ Simulation* Sim()
         if (fd >= 0)
             sim->model.trace = [fd](const std::string& line) { WriteTrace(fd, line); };
     }
-    const char* watchdogPath = getenv("VEMISIM_WATCHDOG");
-    if (watchdogPath != nullptr && *watchdogPath != '\0') {
-        WatchdogTable* table = MapWatchdogTable(watchdogPath);
-        if (table != nullptr)
-            sim->model.shared = TakeWatchdogSlot(table, (int32_t)getpid());
+    const char* shared = getenv("VEMISIM_SHARED");
+    if (shared != nullptr && *shared != '\0')
+        sim->model.shared = MapSharedBoard(shared);
+    if (sim->model.shared != nullptr) {
+        // A restart ends every process of the board, this one at once, as power does.
+        sim->model.restarted = [] { kill(getpid(), SIGKILL); };
     }
+    sim->model.warn = [](const std::string& line) {
+        std::string text = "vemisim: " + line + "\n";
+        if (write(STDERR_FILENO, text.data(), text.size()) < 0) { /* nowhere else to say it */ }
+    };
+    sim->model.delay = RealDelay;
     BoardInit(&sim->model, board);
     return sim;
 }
@@ -139,6 +169,7 @@ int OpenDevice(int flags)
         errno = ENODEV;
         return -1;
     }
+    NoteUser(sim);
     // The simulated node is a real descriptor, so that close, dup and exec behave.
     int fd = sim->useModel ? RealOpen("/dev/null", O_RDWR | (flags & O_CLOEXEC), 0)
                            : RealOpen(VEMI_DEVICE_PATH, flags, 0);
@@ -183,6 +214,7 @@ int DeviceRequest(int fd, unsigned long request, void* arg)
 
     uint32_t status;
     if (sim->useModel) {
+        NoteUser(sim);
         status = BoardRequest(&sim->model, arg);
     } else {
         static IoctlFn fn = Next<IoctlFn>("ioctl");

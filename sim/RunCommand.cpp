@@ -1,6 +1,8 @@
 #include "RunCommand.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,6 +12,8 @@
 #include <unistd.h>
 
 #include <string>
+
+#include "ProcessTree.h"
 
 namespace {
 
@@ -41,33 +45,111 @@ bool Gone(pid_t pid)
     return kill(pid, 0) != 0 && errno == ESRCH;
 }
 
-// Records the restarts that no program can record any more; true while a
-// watchdog is armed.
-bool KeepWatch(WatchdogTable* table, int traceFd, pid_t child, bool childEnded)
+// Forgets the processes that have ended; true while one that opened the node runs.
+bool UsersRemain(SharedBoard* board)
 {
-    if (table == nullptr)
-        return false;
-    bool armed = false;
-    for (WatchdogSlot& slot : table->slots) {
-        pid_t pid = __atomic_load_n(&slot.pid, __ATOMIC_SEQ_CST);
-        if (pid == 0)
-            continue;
-        bool gone = (pid == child && childEnded) || Gone(pid);
-        uint32_t seconds = WatchdogArmed(&slot);
-        if (seconds != 0 && MonotonicMs() > __atomic_load_n(&slot.deadlineMs, __ATOMIC_SEQ_CST) + kGraceMs) {
-            if ((seconds = TakeRestart(&slot)) != 0)
-                TraceLine(traceFd, "event restart: watchdog expired after " + std::to_string(seconds) +
-                                       " s without retrigger");
-        } else if (seconds != 0 && gone && (seconds = TakeRestart(&slot)) != 0) {
-            TraceLine(traceFd, "event restart: watchdog left armed (" + std::to_string(seconds) +
-                                   " s) when the program ended");
-        }
-        if (gone)
-            __atomic_store_n(&slot.pid, 0, __ATOMIC_SEQ_CST);
+    bool remain = false;
+    for (int32_t& user : board->users) {
+        int32_t pid = __atomic_load_n(&user, __ATOMIC_ACQUIRE);
+        if (pid != 0 && Gone(pid))
+            __atomic_compare_exchange_n(&user, &pid, 0, false, __ATOMIC_ACQ_REL, __ATOMIC_RELAXED);
         else
-            armed = armed || WatchdogArmed(&slot) != 0;
+            remain = remain || pid != 0;
     }
-    return armed;
+    return remain;
+}
+
+// Records a restart that no program can record any more: the watchdog expired
+// while every program slept or was stopped, or no program is left to disarm it.
+// True once the board has restarted, whoever recorded it.
+bool WatchBoard(SharedBoard* board, int traceFd, bool allEnded)
+{
+    if (board == nullptr)
+        return false;
+    int64_t deadline = WatchdogDeadlineMs(board);
+    uint32_t seconds = __atomic_load_n(&board->wdt.armedSeconds, __ATOMIC_ACQUIRE);
+    if (deadline >= 0 && BoardClockMs(board) > deadline + kGraceMs && TakeRestart(board))
+        TraceLine(traceFd, "event restart: watchdog expired after " + std::to_string(seconds) + " s without retrigger");
+    else if (deadline >= 0 && allEnded && TakeRestart(board))
+        TraceLine(traceFd, "event restart: watchdog left armed (" + std::to_string(seconds) +
+                               " s) when the program ended");
+    return __atomic_load_n(&board->restarted, __ATOMIC_ACQUIRE) != 0;
+}
+
+// Ends every process under vemisim, as power going away would, and waits for them.
+void EndEverything(void)
+{
+    for (int round = 0; round < 100 && SignalDescendants(SIGKILL) > 0; round++) {
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+        usleep(10000);
+    }
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+}
+
+// What the helper and vemisim tell each other, a byte and a number at a time.
+struct Message {
+    char kind;  // helper: 'P' the command's pid, 'S' stopped, 'C' continued, 'X' ended
+                // (wait status); vemisim: 'S' stopping, 'R' running again
+    int value;
+};
+
+void Send(int fd, char kind, int value = 0)
+{
+    Message m = {kind, value};
+    if (write(fd, &m, sizeof(m)) != (ssize_t)sizeof(m)) { /* the other side has gone */ }
+}
+
+bool Receive(int fd, Message* m)
+{
+    return read(fd, m, sizeof(*m)) == (ssize_t)sizeof(*m);
+}
+
+// The command's parent: a process that never stops, so that it sees the command
+// stop and go on and can continue vemisim, which stops with its command for the
+// shell's sake and can do nothing while stopped. It takes no signal but SIGKILL.
+[[noreturn]] void Helper(char** argv, const sigset_t& original, const struct sigaction* savedStops, int toVemisim,
+                         int fromVemisim, pid_t vemisim)
+{
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_SETMASK, &all, nullptr);
+    pid_t command = fork();
+    if (command == 0) {
+        for (int i = 0; i < 3; i++)
+            sigaction(kStops[i], &savedStops[i], nullptr);
+        signal(SIGCHLD, SIG_DFL);
+        sigprocmask(SIG_SETMASK, &original, nullptr);
+        close(toVemisim);
+        close(fromVemisim);
+        execvp(argv[0], argv);
+        fprintf(stderr, "vemisim: cannot run %s: %s\n", argv[0], strerror(errno));
+        _exit(errno == ENOENT ? 127 : 126);
+    }
+    if (command < 0) {
+        fprintf(stderr, "vemisim: cannot start %s: %s\n", argv[0], strerror(errno));
+        Send(toVemisim, 'X', 126 << 8);
+        _exit(0);
+    }
+    Send(toVemisim, 'P', command);
+    fcntl(fromVemisim, F_SETFL, O_NONBLOCK); // this process's own end of its own pipe
+    bool stopped = false, ended = false, vemisimStopping = false;
+    while (getppid() == vemisim && (!ended || vemisimStopping)) {
+        int status;
+        if (!ended && waitpid(command, &status, WNOHANG | WUNTRACED | WCONTINUED) == command) {
+            stopped = WIFSTOPPED(status);
+            ended = !stopped && !WIFCONTINUED(status);
+            Send(toVemisim, ended ? 'X' : stopped ? 'S' : 'C', status);
+        }
+        for (Message m; Receive(fromVemisim, &m);)
+            vemisimStopping = m.kind == 'S';
+        if (vemisimStopping && !stopped)
+            kill(vemisim, SIGCONT); // again until vemisim says it runs: it may not have stopped yet
+        struct pollfd wait = {fromVemisim, POLLIN, 0};
+        poll(&wait, 1, 20);
+    }
+    _exit(0);
 }
 
 } // namespace
@@ -88,8 +170,9 @@ void EndAs(int waitStatus)
     _exit(128 + sig);
 }
 
-int RunCommand(char** argv, WatchdogTable* table, int traceFd)
+RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd)
 {
+    BecomeReaper();
     sigset_t waited, original;
     sigemptyset(&waited);
     sigaddset(&waited, SIGCHLD);
@@ -107,41 +190,63 @@ int RunCommand(char** argv, WatchdogTable* table, int traceFd)
     for (int i = 0; i < 3; i++)
         sigaction(kStops[i], &ignore, &savedStops[i]); // vemisim stops when its command does
 
-    pid_t child = fork();
-    if (child < 0) {
+    RunOutcome outcome = {0, false};
+    int toVemisim[2], toHelper[2];
+    if (pipe(toVemisim) != 0 || pipe(toHelper) != 0) {
         fprintf(stderr, "vemisim: cannot start %s: %s\n", argv[0], strerror(errno));
-        return 126;
+        outcome.waitStatus = 126 << 8;
+        return outcome;
     }
-    if (child == 0) {
-        for (int i = 0; i < 3; i++)
-            sigaction(kStops[i], &savedStops[i], nullptr);
-        signal(SIGCHLD, SIG_DFL);
-        sigprocmask(SIG_SETMASK, &original, nullptr);
-        execvp(argv[0], argv);
-        fprintf(stderr, "vemisim: cannot run %s: %s\n", argv[0], strerror(errno));
-        _exit(errno == ENOENT ? 127 : 126);
+    pid_t vemisim = getpid(), helper = fork();
+    if (helper == 0) {
+        close(toVemisim[0]);
+        close(toHelper[1]);
+        Helper(argv, original, savedStops, toVemisim[1], toHelper[0], vemisim);
+    }
+    close(toVemisim[1]);
+    close(toHelper[0]);
+    fcntl(toVemisim[0], F_SETFL, O_NONBLOCK); // vemisim's own end of its own pipe
+    if (helper < 0) {
+        fprintf(stderr, "vemisim: cannot start %s: %s\n", argv[0], strerror(errno));
+        outcome.waitStatus = 126 << 8;
+        return outcome;
     }
 
-    int status = 0;
-    bool stopped = false;
+    pid_t command = 0;
+    bool ended = false, stopped = false;
     for (;;) {
-        pid_t r = waitpid(child, &status, WNOHANG | WUNTRACED);
-        if (r == child && !WIFSTOPPED(status))
-            break;
-        stopped = stopped || r == child;
-        bool armed = KeepWatch(table, traceFd, child, false);
-        if (stopped && !armed) {
-            kill(getpid(), SIGSTOP); // until the shell continues the job
-            kill(child, SIGCONT);
+        for (Message m; Receive(toVemisim[0], &m);) {
+            if (m.kind == 'P')
+                command = m.value;
+            stopped = m.kind == 'S';
+            if (m.kind == 'X')
+                ended = true, outcome.waitStatus = m.value;
+        }
+        // The helper, and the orphans of the command's processes, which come to vemisim.
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+        bool remain = board != nullptr && UsersRemain(board);
+        if (WatchBoard(board, traceFd, ended && !remain)) {
+            EndEverything();
+            outcome.restarted = true;
+            return outcome;
+        }
+        if (ended && !remain)
+            return outcome;
+        if (stopped && !ended && (board == nullptr || WatchdogDeadlineMs(board) < 0)) {
+            Send(toHelper[1], 'S');
+            kill(vemisim, SIGSTOP); // until the shell, or the helper, continues it
+            Send(toHelper[1], 'R');
+            kill(command, SIGCONT);
             stopped = false;
         }
         siginfo_t info;
-        struct timespec tick = {0, 100 * 1000000};
+        struct timespec tick = {0, 50 * 1000000};
         int sig = sigtimedwait(&waited, &info, &tick);
-        // From another process (kill), not from the terminal, which signals the command itself.
-        if (sig > 0 && sig != SIGCHLD && (info.si_code == SI_USER || info.si_code == SI_QUEUE))
-            kill(child, sig);
+        // From another process (kill), not from the terminal, which signals the
+        // command itself; but a hangup comes to the session leader alone.
+        bool sent = (info.si_code == SI_USER || info.si_code == SI_QUEUE) && info.si_pid != vemisim;
+        if (sig > 0 && sig != SIGCHLD && (sent || sig == SIGHUP))
+            SignalDescendants(sig);
     }
-    KeepWatch(table, traceFd, child, true);
-    return status;
 }

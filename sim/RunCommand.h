@@ -2,16 +2,27 @@
 #ifndef VEMISIM_RUN_COMMAND_H
 #define VEMISIM_RUN_COMMAND_H
 
-#include "WatchdogShare.h"
+#include "SharedBoard.h"
 
-// Runs argv and waits for it. Meanwhile it records, in the trace (traceFd, -1 for
-// none), the restart of a watchdog left armed in `table` by a process that ended or
-// stayed silent past its deadline. Signals sent to vemisim by another process are
-// passed on to the command; those from the terminal reach it directly. When the
-// command stops, vemisim stops too, once no watchdog is armed (the board's clock
-// runs on while a program is stopped), so that the shell sees the job stopped.
-// Returns the command's wait status.
-int RunCommand(char** argv, WatchdogTable* table, int traceFd);
+// vemisim's exit status when the board restarted, its watchdog having expired.
+#define VEMISIM_EXIT_RESTART 124
+
+struct RunOutcome {
+    int waitStatus;  // the command's
+    bool restarted;  // the board restarted: every process of the command was ended
+};
+
+// Runs argv and waits for it and for every other process that opened the node
+// (orphans become vemisim's children). Meanwhile it watches the board's watchdog
+// (`board`, null for none): when it expires, or when every process has ended with
+// it still armed, the board restarts: the trace (traceFd, -1 for none) records it
+// and every process under vemisim ends, as power going away would end it.
+// Signals sent to vemisim by another process, and a hangup of its terminal, are
+// passed on to every process under it; the terminal's other signals reach them
+// directly. When the command stops, vemisim stops too, once no watchdog is armed
+// (the board's clock runs on while a program is stopped), so that the shell sees
+// the job stopped; it goes on when the command goes on.
+RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd);
 
 // Ends vemisim as the command ended: with its exit status, or by its signal.
 [[noreturn]] void EndAs(int waitStatus);

@@ -2,7 +2,6 @@
 // script that calls it) finds /dev/vemix without the real driver.
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -237,18 +236,20 @@ int main(int argc, char** argv)
         preloads += std::string(":") + old;
     setenv("LD_PRELOAD", preloads.c_str(), 1);
 
-    // The boards' watchdogs, shared with vemisim, which outlives the programs.
+    // The board all the command's processes share, which outlives each of them.
     const char* tmp = getenv("TMPDIR");
-    char tablePath[PATH_MAX];
-    WatchdogTable* table = CreateWatchdogTable(tmp != nullptr && *tmp ? tmp : "/tmp", tablePath, sizeof(tablePath));
-    if (table != nullptr)
-        setenv("VEMISIM_WATCHDOG", tablePath, 1);
+    int sharedFd = -1;
+    SharedBoard* shared = CreateSharedBoard(tmp != nullptr && *tmp ? tmp : "/tmp", &sharedFd);
+    if (shared != nullptr)
+        setenv("VEMISIM_SHARED", SharedBoardReference(sharedFd).c_str(), 1);
     else
-        unsetenv("VEMISIM_WATCHDOG");
-    int status = RunCommand(argv + i, table, traceFd);
-    if (table != nullptr)
-        unlink(tablePath);
+        unsetenv("VEMISIM_SHARED");
+    RunOutcome outcome = RunCommand(argv + i, shared, traceFd);
     if (!record.empty() && !fs::exists(recordPath, ec))
         fprintf(stderr, "vemisim: %s not written: %s made no request\n", record.c_str(), argv[i]);
-    EndAs(status);
+    if (outcome.restarted) {
+        fprintf(stderr, "vemisim: the watchdog restarted the board; every process on it was ended\n");
+        return VEMISIM_EXIT_RESTART;
+    }
+    EndAs(outcome.waitStatus);
 }

@@ -2,6 +2,9 @@
 
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include "ExitStatus.h"
 
@@ -26,7 +29,9 @@ const int kSlots = 129; // above every signal number of Linux (64) and FreeBSD (
 struct sigaction sSaved[kSlots]; // dispositions before GuardArmedState
 bool sHeld[kSlots];              // signals whose disposition was changed
 volatile sig_atomic_t sEndingSignal = 0;
-void (*sDisarmNow)(void) = nullptr;
+bool sAlarmIgnored = false;      // our parent had us ignore SIGALRM; the guard needs it caught
+bool sGuarding = false;
+void (*sOnFault)(void) = nullptr;
 
 bool IsFault(int sig)
 {
@@ -34,14 +39,29 @@ bool IsFault(int sig)
            sig == SIGSEGV || sig == SIGSYS;
 }
 
-void OnEndingSignal(int sig)
+// Sent by another process (kill, sigqueue), rather than raised by the kernel for
+// this one: a fault, a timer, the terminal.
+bool SentByAnother(const siginfo_t* info)
 {
-    if (!IsFault(sig)) {
-        sEndingSignal = sig;
+    bool sent = info->si_code == SI_USER || info->si_code == SI_QUEUE;
+#ifdef SI_TKILL
+    sent = sent || info->si_code == SI_TKILL;
+#endif
+    return sent && info->si_pid != getpid();
+}
+
+void OnEndingSignal(int sig, siginfo_t* info, void*)
+{
+    bool sent = SentByAnother(info);
+    if (sig == SIGALRM && (!sent || sAlarmIgnored))
+        return; // the write guard's timer: cutting the write short was all it was for
+    if (!IsFault(sig) || sent) {
+        if (sEndingSignal == 0)
+            sEndingSignal = sig;
         return;
     }
-    // A fault returns to the instruction that raised it, so the test never resumes.
-    sDisarmNow();
+    // A genuine fault returns to the instruction that raised it: the test never resumes.
+    sOnFault();
     struct sigaction dfl = {};
     dfl.sa_handler = SIG_DFL;
     sigaction(sig, &dfl, nullptr);
@@ -53,27 +73,33 @@ void Hold(int sig, const struct sigaction& action)
     if (sig <= 0 || sig >= kSlots || sigaction(sig, nullptr, &sSaved[sig]) != 0)
         return;
     bool ignored = sSaved[sig].sa_handler == SIG_IGN;
-    if (action.sa_handler == OnEndingSignal && ignored)
+    if (sig == SIGALRM)
+        sAlarmIgnored = ignored;
+    else if (action.sa_sigaction == OnEndingSignal && ignored)
         return; // a signal that our parent had us ignore stays ignored
     sHeld[sig] = sigaction(sig, &action, nullptr) == 0;
 }
 
 } // namespace
 
-void GuardArmedState(void (*disarmNow)(void))
+void GuardArmedState(void (*onFault)(void))
 {
     sEndingSignal = 0;
-    sDisarmNow = disarmNow;
+    sOnFault = onFault;
     struct sigaction catchIt = {};
-    catchIt.sa_handler = OnEndingSignal;
+    catchIt.sa_sigaction = OnEndingSignal;
     sigfillset(&catchIt.sa_mask); // one handler at a time
-    catchIt.sa_flags = SA_RESTART; // requests complete; sleeps and key waits end early
+    catchIt.sa_flags = SA_SIGINFO | SA_RESTART; // requests complete; sleeps and polls end early
     for (int sig : kEndingSignals)
-        Hold(sig, catchIt);
+        if (sig != SIGALRM)
+            Hold(sig, catchIt);
 #ifdef SIGRTMIN
     for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)
         Hold(sig, catchIt);
 #endif
+    catchIt.sa_flags = SA_SIGINFO; // interrupts the write it guards
+    Hold(SIGALRM, catchIt);
+    sGuarding = sHeld[SIGALRM];
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     for (int sig : kStopSignals)
@@ -87,6 +113,8 @@ int ArmedEndingSignal(void)
 
 void ReleaseArmedState(void)
 {
+    DisarmWriteGuard();
+    sGuarding = false;
     bool outputFailed = ferror(stdout) || gOutputErrno != 0;
     for (int sig = 1; sig < kSlots; sig++) {
         if (!sHeld[sig] || (sig == SIGPIPE && outputFailed))
@@ -96,9 +124,22 @@ void ReleaseArmedState(void)
     }
 }
 
+void ArmWriteGuard(void)
+{
+    struct itimerval once = {{0, 0}, {0, 50000}};
+    if (sGuarding)
+        setitimer(ITIMER_REAL, &once, nullptr);
+}
+
+void DisarmWriteGuard(void)
+{
+    struct itimerval off = {};
+    if (sGuarding)
+        setitimer(ITIMER_REAL, &off, nullptr);
+}
+
 void EndBySignal(int sig)
 {
-    FlushOutput();
     struct sigaction dfl = {};
     dfl.sa_handler = SIG_DFL;
     sigaction(sig, &dfl, nullptr);
@@ -107,4 +148,5 @@ void EndBySignal(int sig)
     sigaddset(&set, sig);
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
     raise(sig);
+    _exit(128 + sig); // a signal that does not end the process after all
 }

@@ -80,7 +80,7 @@ int32_t TakeOutputStyle(int* argc, char** argv)
     argv[kept] = NULL;
     *argc = kept;
     if (MachineOutput())
-        gVemiOut = stderr; // the channel's debug lines are for a person
+        gVemiOutToStderr = true; // the channel's debug lines are for a person
     return 0;
 }
 

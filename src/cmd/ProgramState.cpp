@@ -25,7 +25,7 @@ void ResetProgramState(void)
     gSilentMode = false;
     gDebugMode = false;
     gOutputStyle = kStyleText;
-    gVemiOut = NULL;
+    gVemiOutToStderr = false;
     ResetMachineReport();
     for (int i = 0; i < CMD_PARAM_COUNT; i++)
         mCmdParams[i].found = false;

@@ -15,9 +15,11 @@ struct SensorKind {
 };
 const SensorKind* SensorKindOf(uint32_t type);
 
-// 0 with a record read into `info`, -1 after the last sensor, or a failure's status.
-// The count is read once per run; `first` starts the walk at sensor 1.
-int32_t EnumVemiSensors(TSensorInfo* info, bool first);
+// 0 with a record read into `info`, or a failure's status; 0 with `*ended` set
+// after the last sensor, so that the end is never mistaken for a status (a driver
+// may fail with any, 0xFFFFFFFF too). The count is read once per run; `first`
+// starts the walk at sensor 1.
+uint32_t EnumVemiSensors(TSensorInfo* info, bool first, bool* ended);
 
 // Forgets the count, so that another run in the same process reads it anew.
 void ResetSensorWalk(void);

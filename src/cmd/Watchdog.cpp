@@ -1,14 +1,18 @@
 // /wdt: arms the hardware watchdog, keeps it from expiring for ten seconds, disarms it.
 // Once armed, only a deliberate key press may leave it armed: a failed retrigger, a
 // signal or an output error disarms it first, since an armed watchdog left behind
-// restarts the machine.
+// restarts the machine. Nothing the test does while armed may wait, but for its
+// one-second waits: output is held and goes out as its stream takes it.
+#include <poll.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
 #include "ArmedSignals.h"
+#include "ArmedWait.h"
 #include "Commands.h"
 #include "ExitStatus.h"
+#include "HeldOutput.h"
 #include "KeyWatch.h"
 #include "MachineReport.h"
 #include "OutputStyle.h"
@@ -17,23 +21,65 @@
 
 namespace {
 
+const int kBusyRetries = 3; // a busy disarm is asked again this many times at most
+
+// A busy answer means "try again", and giving up on it restarts the machine: the
+// watchdog is kept alive meanwhile. Only the final outcome is printed.
 uint32_t DisarmWdt(uint32_t* bytesReturned)
 {
     uint8_t off = 0;
     uint32_t status = VemiIoCall(0x6000, 0, &off, 1, NULL, 0, bytesReturned);
+    for (int retry = 0; status == VEMI_DEVICE_BUSY && retry < kBusyRetries; retry++) {
+        VemiIoCall(0x6000, 6, NULL, 0, NULL, 0, bytesReturned);
+        WaitOneSecond(false);
+        status = VemiIoCall(0x6000, 0, &off, 1, NULL, 0, bytesReturned);
+    }
     PrintVemiError("Disabling Wdt", status);
     return status;
 }
 
-// The disarm for a fault signal's handler: the transport alone, and write(2).
+// A genuine fault's handler: the transport alone, the terminal, and a write(2) that
+// is made only when the stream takes it at once.
 void DisarmFromHandler(void)
 {
     uint8_t off = 0;
     uint32_t returned = 0;
     vemix_struct request(0x6000, 0, &off, 1, NULL, 0, &returned, NULL);
     uint32_t status = VemiTransportRequest(gVemix_dev, &request);
+    RestoreTerminalFromHandler();
     const char* line = status == 0 ? "Disabling Wdt succeeded\n" : "Disabling Wdt failed\n";
-    if (write(MachineOutput() ? STDERR_FILENO : STDOUT_FILENO, line, strlen(line)) < 0) { /* nothing more */ }
+    struct pollfd out = {MachineOutput() ? STDERR_FILENO : STDOUT_FILENO, POLLOUT, 0};
+    if (poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) && write(out.fd, line, strlen(line)) < 0) {
+        /* nothing more to do */
+    }
+}
+
+// The run ends by the caught signal: the document is whole, what the streams take
+// now is written, the rest is dropped, and the process dies as the signal would
+// have made it.
+[[noreturn]] void EndRunBySignal(int sig)
+{
+    StopKeyWatch();
+    MachineEnd(-sig);
+    PumpOutput();
+    ReleaseOutput();
+    ReleaseArmedState();
+    EndBySignal(sig);
+}
+
+// The watchdog is settled (disarmed, never armed, or left armed on purpose): what
+// was held may now go out, waiting for its streams. A signal caught while the test
+// guarded the watchdog, up to the moment the signals are handed back, ends the run.
+uint32_t Settle(uint32_t result)
+{
+    StopKeyWatch();
+    if (!DrainOutput() || ArmedEndingSignal() != 0)
+        EndRunBySignal(ArmedEndingSignal());
+    ReleaseArmedState();
+    if (ArmedEndingSignal() != 0)
+        EndRunBySignal(ArmedEndingSignal());
+    ReleaseOutput();
+    return result;
 }
 
 } // namespace
@@ -58,21 +104,24 @@ uint32_t TriggerWdt(void*)
     }
 
     GuardArmedState(DisarmFromHandler); // before arming: no moment armed without it
+    HoldOutput(); // what was printed so far goes out now, waiting if need be: nothing is armed yet
+    if (ArmedEndingSignal() != 0) {
+        MachineWatchdog(&record);
+        EndRunBySignal(ArmedEndingSignal());
+    }
     status = VemiIoCall(0x6000, 0, &wdtTime, 1, NULL, 0, &bytesReturned);
     if (status != 0) {
         PrintVemiError("Setting Wdt time", status);
-        ReleaseArmedState();
         MachineWatchdog(&record);
-        return status;
+        return Settle(status);
     }
     Say("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
     Say("Retriggering...(please Wait)\nPress any key to abort retriggering(cause restart!)\n");
 
-    KeyWatch keys;
-    StartKeyWatch(&keys);
+    StartKeyWatch(MachineOutput() ? STDERR_FILENO : STDOUT_FILENO);
     uint32_t failed = 0;
-    bool keyPressed = false;
-    for (int i = 0; i < retriggerCount * retriggerInterval && !ArmedEndingSignal(); i++) {
+    WaitEnd end = kWaitDone;
+    for (int i = 0; i < retriggerCount * retriggerInterval && end == kWaitDone; i++) {
         if (i % retriggerInterval == 0) {
             failed = VemiIoCall(0x6000, 6, NULL, 0, NULL, 0, &bytesReturned);
             if (failed != 0) {
@@ -81,22 +130,19 @@ uint32_t TriggerWdt(void*)
             }
             record.retriggers++;
         }
-        if (!ArmedEndingSignal() && WaitOneSecond(&keys)) {
-            keyPressed = true;
-            break;
-        }
+        end = WaitOneSecond(true);
     }
-    StopKeyWatch(&keys);
+    StopKeyWatch();
 
-    if (keyPressed) {
+    // A caught signal wins over a key pressed in the same second.
+    if (end == kWaitKey && ArmedEndingSignal() == 0) {
         // Leaving the watchdog armed is what the key is for.
         Say("Retriggering stopped by key press: the watchdog will restart the machine\n");
-        ReleaseArmedState();
         record.outcome = kWdtKeyPressed;
         MachineWatchdog(&record);
-        return 0;
+        return Settle(0);
     }
-    if (failed == 0 && !ArmedEndingSignal())
+    if (failed == 0 && ArmedEndingSignal() == 0)
         Say("Wdt was retrigger %u times\n", retriggerCount);
     status = DisarmWdt(&bytesReturned);
     int sig = ArmedEndingSignal();
@@ -105,11 +151,5 @@ uint32_t TriggerWdt(void*)
     record.disarmed = true;
     record.disarmStatus = status;
     MachineWatchdog(&record);
-    if (sig != 0)
-        MachineEnd(-sig); // the document is whole before the signal ends the process
-    FlushOutput(); // while a reader that has gone is still only an error
-    ReleaseArmedState();
-    if (sig != 0)
-        EndBySignal(sig);
-    return failed != 0 ? failed : status;
+    return Settle(failed != 0 ? failed : status);
 }

@@ -60,8 +60,8 @@ static_assert((VEMI_IOCTL_REQUEST & 0x1FFF0000UL) >> 16 == sizeof(vemix_struct),
 
 extern int gVemix_dev;  // descriptor of the open device node; 0 before VemiInit
 extern bool gDebugMode; // debug switch: trace every request and the close
-extern FILE* gVemiOut;  // the channel's own lines (open failure, debug trace); null:
-                        // standard output; standard error when that carries a document
+extern bool gVemiOutToStderr; // the channel's own lines (open failure, debug trace) go to
+                              // standard error, as standard output carries a document
 // When set, PrintVemiError hands its line to this instead of printing it.
 extern void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line);
 

@@ -17,7 +17,12 @@ int VemiTransportOpen(const char* path)
     return open(path, O_RDWR);
 }
 
+// A request interrupted by a signal is asked again, as SA_RESTART would have the
+// kernel do: EINTR is no answer of the driver's.
 uint32_t VemiTransportRequest(int fd, vemix_struct* request)
 {
-    return ioctl(fd, VEMI_IOCTL_REQUEST, request) == 0 ? VEMI_SUCCESS : (uint32_t)errno;
+    while (ioctl(fd, VEMI_IOCTL_REQUEST, request) != 0)
+        if (errno != EINTR)
+            return (uint32_t)errno;
+    return VEMI_SUCCESS;
 }

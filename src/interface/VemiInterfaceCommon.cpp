@@ -7,12 +7,12 @@
 
 int gVemix_dev = 0;
 bool gDebugMode = false;
-FILE* gVemiOut = NULL; // standard output: set at run time, as a constant cannot name it
+bool gVemiOutToStderr = false;
 void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line) = NULL;
 
 static FILE* ChannelOut(void)
 {
-    return gVemiOut != NULL ? gVemiOut : stdout;
+    return gVemiOutToStderr ? stderr : stdout; // looked up each time: the watchdog test swaps them
 }
 
 int32_t VemiInit(void)

@@ -8,7 +8,24 @@
 //   board NAME|{...}   a board of the library, or inline JSON (default: default)
 //   driver none        no board preloaded: VemiCmd finds no driver
 //   clock real         the watchdog test's sleeps take real time
-//   exit N             the exit status (default 0)
+//   job KIND           on a pseudo-terminal: a foreground or background job of a
+//                      launcher that stays, as a shell does, or the session's leader
+//   tostop             the terminal stops background writers
+//   output terminal|full-pipe MS
+//                      standard output is the terminal, or a pipe filled before
+//                      the run and read from MS milliseconds after its start
+//   at TEXT            the next step waits until the output shows TEXT,
+//   after MS           and MS milliseconds after that (or after the step before);
+//   type TEXT          a step: TEXT typed (^S is Ctrl-S, \n a line end), or added
+//                      to standard input, which then ends;
+//   send SIGNAL        a step: the signal (TERM, SEGV, ...) sent to the program;
+//   hangup             a step: the terminal hangs up;
+//   shell COMMAND      a step: COMMAND run by sh in the run's folder
+//   timeout MS         the run is killed after MS (default 60000)
+//   exit N|SIGNAL|stopped
+//                      the exit status (default 0), the signal that ends it, or
+//                      a job that stops (its launcher then ends it)
+//   unread N           bytes typed at the terminal that no one read (jobs; default 0)
 //   in: out: out-begins: err: err-begins: trace: board:
 //                      a block of |lines, each taken whole after the bar, with a
 //                      line end: standard input, standard output and standard
@@ -16,13 +33,20 @@
 //                      trace, inline JSON. Output or trace without a block is not
 //                      compared. A line ending in \c has no line end (as echo's);
 //                      |{title} stands for the title line, {version} for the version.
+// {vemicmd} in arguments and steps is the path of the built VemiCmd. In traces,
+// the process that a line names is [pid], whatever its number. Cases that wait
+// in real time (real clock, terminals, steps that wait) run once, not again under
+// the sanitizers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
 #include <iomanip>
 #include <optional>
+#include <regex>
 #include <sstream>
+
+#include <signal.h>
 
 #include "RunTool.h"
 
@@ -37,8 +61,31 @@ struct Case {
     std::optional<std::string> out, trace;
     bool outBegins = false, errBegins = false; // only how they begin
     std::string err;
-    int exit = 0;
+    int exit = 0, signal = 0, unread = 0;
+    bool stopped = false;
+    bool waits = false; // takes real time
+    Step step;          // the next step, as its `at` and `after` lines build it
 };
+
+int SignalNumber(const std::string& name)
+{
+    static const std::pair<const char*, int> names[] = {
+        {"HUP", SIGHUP}, {"INT", SIGINT}, {"QUIT", SIGQUIT}, {"ABRT", SIGABRT}, {"KILL", SIGKILL},
+        {"SEGV", SIGSEGV}, {"PIPE", SIGPIPE}, {"ALRM", SIGALRM}, {"TERM", SIGTERM}, {"USR1", SIGUSR1},
+        {"USR2", SIGUSR2}, {"CONT", SIGCONT}, {"STOP", SIGSTOP}, {"TSTP", SIGTSTP}};
+    for (const auto& [n, sig] : names)
+        if (name == n)
+            return sig;
+    ADD_FAILURE() << "unknown signal " << name;
+    return 0;
+}
+
+std::string Substitute(std::string text)
+{
+    for (size_t at; (at = text.find("{vemicmd}")) != std::string::npos;)
+        text.replace(at, 9, VemiCmdPath());
+    return text;
+}
 
 std::vector<std::string> Words(const std::string& text)
 {
@@ -72,11 +119,34 @@ void ReadCases(const std::string& path, const std::string& file, std::vector<Cas
         if (key.empty() || key[0] == '#' || cases->empty())
             continue;
         Case& c = cases->back();
-        if (key == "run" || key == "sim") c.runs.push_back({key == "sim", Words(value)});
+        Step& step = c.step;
+        if (key == "run" || key == "sim") c.runs.push_back({key == "sim", Words(Substitute(value))});
         else if (key == "board") (value[0] == '{' ? c.options.boardJson : c.options.board) = value;
         else if (key == "driver") c.options.simulated = false;
-        else if (key == "clock") c.options.fastClock = false;
+        else if (key == "clock") c.options.fastClock = false, c.waits = true;
+        else if (key == "job") {
+            c.waits = true;
+            c.options.job = value == "background" ? Job::kBackground : value == "leader" ? Job::kLeader : Job::kForeground;
+        } else if (key == "tostop") c.options.tostop = true;
+        else if (key == "output" && value == "terminal") c.options.output = Output::kTerminal;
+        else if (key == "output" && value.rfind("full-pipe ", 0) == 0) {
+            c.options.output = Output::kFullPipe;
+            c.options.readAfterMs = atoi(value.c_str() + 10);
+            c.waits = true;
+        } else if (key == "at") step.when = value;
+        else if (key == "after") step.afterMs = atoi(value.c_str()), c.waits = true;
+        else if (key == "type" || key == "send" || key == "hangup" || key == "shell") {
+            step.action = key == "type" ? Step::kType : key == "send" ? Step::kSignal
+                        : key == "hangup" ? Step::kHangup : Step::kShell;
+            step.text = Substitute(value);
+            step.signal = key == "send" ? SignalNumber(value) : 0;
+            c.options.steps.push_back(step);
+            step = Step();
+        } else if (key == "timeout") c.options.timeoutMs = atoi(value.c_str());
+        else if (key == "exit" && value == "stopped") c.stopped = true;
+        else if (key == "exit" && isalpha((unsigned char)value[0])) c.signal = SignalNumber(value);
         else if (key == "exit") c.exit = (int)strtol(value.c_str(), nullptr, 0);
+        else if (key == "unread") c.unread = atoi(value.c_str());
         else if (key == "in:") block = &c.options.input;
         else if (key == "out:" || key == "out-begins:") block = &c.out.emplace(), c.outBegins = key != "out:";
         else if (key == "err:" || key == "err-begins:") block = &c.err, c.errBegins = key != "err:";
@@ -116,9 +186,18 @@ void PrintTo(const Case& c, std::ostream* os)
 
 class EndToEnd : public testing::TestWithParam<Case> {};
 
+// Trace lines name their process once several share the board; the number varies.
+std::string SamePids(const std::string& trace)
+{
+    static const std::regex pid("^\\[[0-9]+\\] ", std::regex::multiline);
+    return std::regex_replace(trace, pid, "[pid] ");
+}
+
 TEST_P(EndToEnd, Case)
 {
     const Case& c = GetParam();
+    if (c.waits && WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
     for (const auto& [sim, args] : c.runs) {
         RunResult r = sim ? RunVemisim(args, c.options) : RunVemiCmd(args, c.options);
         std::string run = c.where + (sim ? ": vemisim" : ": VemiCmd");
@@ -129,9 +208,16 @@ TEST_P(EndToEnd, Case)
         }
         EXPECT_EQ(Visible(c.err), Visible(c.errBegins ? r.err.substr(0, c.err.size()) : r.err)) << run;
         if (c.trace) {
-            EXPECT_EQ(Visible(*c.trace), Visible(r.trace)) << run;
+            EXPECT_EQ(Visible(*c.trace), Visible(SamePids(r.trace))) << run;
         }
-        EXPECT_EQ(r.exitStatus, c.exit) << run;
+        EXPECT_EQ(r.stopped, c.stopped) << run;
+        EXPECT_EQ(r.signal, c.signal) << run;
+        EXPECT_EQ(r.exitStatus, c.signal != 0 || c.stopped ? -1 : c.exit) << run;
+        EXPECT_TRUE(r.acted) << run << ": a step was not reached";
+        if (c.options.job != Job::kNoTerminal && c.options.job != Job::kLeader) {
+            EXPECT_TRUE(r.terminalSane) << run << ": the terminal's modes were not put back";
+            EXPECT_EQ(r.unreadInput, c.unread) << run;
+        }
     }
 }
 

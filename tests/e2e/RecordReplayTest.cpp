@@ -42,7 +42,8 @@ TEST(RecordReplay, EveryRunReplaysByteForByte)
     }
 }
 
-TEST(RecordReplay, ARequestTheRecordingDoesNotHoldIsNotSupported)
+// Not "not supported", which the firmware might have said: vemisim says what is missing.
+TEST(RecordReplay, ARequestTheRecordingDoesNotHoldIsToldOnceAndFails)
 {
     char path[] = "/tmp/vemi-recording-XXXXXX";
     close(mkstemp(path));
@@ -55,9 +56,10 @@ TEST(RecordReplay, ARequestTheRecordingDoesNotHoldIsNotSupported)
                      "Mainboard:               SIM-100\n"
                      "MB-Rev:                  G3\n"
                      "Bios Version:            10.05\n"
-                     "Function Reading user eeprom not supported\n");
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_NE(r.trace.find("0x7000/0x0 in=- out=128 status=0x701 returned=- unmatched\n"), std::string::npos);
+                     "Reading user eeprom failed with error 0x0005\n");
+    EXPECT_EQ(r.exitStatus, 5);
+    EXPECT_EQ(r.err, "vemisim: the recording holds no answer to 0x7000/0x0 in=-; answering EIO\n");
+    EXPECT_NE(r.trace.find("0x7000/0x0 in=- out=128 status=0x5 returned=- unmatched\n"), std::string::npos);
     unlink(path);
 }
 

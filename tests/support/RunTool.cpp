@@ -18,6 +18,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -56,9 +57,9 @@ long long NowMs()
 
 // The session leader for a job on the terminal: runs argv in a process group of
 // its own, in the foreground or the background, and writes the job's wait status
-// to `result`. A stopped job is reported and killed.
+// to `result`, its pid to `pidFile`. A stopped job is reported and killed.
 [[noreturn]] void Launch(const std::vector<std::string>& argv, const RunOptions& o, int slave,
-                         const std::string& result)
+                         const std::string& result, const std::string& pidFile)
 {
     setsid();
     ioctl(slave, TIOCSCTTY, 0);
@@ -68,6 +69,8 @@ long long NowMs()
         t.c_lflag |= TOSTOP;
         tcsetattr(slave, TCSANOW, &t);
     }
+    if (o.job == Job::kLeader)
+        Exec(argv);
     pid_t job = fork();
     if (job == 0) {
         setpgid(0, 0);
@@ -79,6 +82,7 @@ long long NowMs()
         Exec(argv);
     }
     setpgid(job, job);
+    WriteFile(pidFile, std::to_string(job));
     int status = 0;
     waitpid(job, &status, WUNTRACED);
     WriteFile(result, std::to_string(status));
@@ -103,14 +107,47 @@ std::string FromTerminal(std::string s)
     return s;
 }
 
+// Fills a pipe until it takes no more; its descriptor is left blocking, as a
+// program finds a pipe. How many bytes went in.
+size_t Fill(int fd)
+{
+    fcntl(fd, F_SETFL, O_NONBLOCK);
+    static const char zeros[4096] = {};
+    size_t filled = 0;
+    for (ssize_t n; (n = write(fd, zeros, sizeof(zeros))) > 0;)
+        filled += (size_t)n;
+    fcntl(fd, F_SETFL, 0);
+    return filled;
+}
+
+std::vector<Step> StepsOf(const RunOptions& o)
+{
+    std::vector<Step> steps = o.steps;
+    if (!o.typed.empty()) {
+        Step type;
+        type.when = o.when;
+        type.text = o.typed;
+        steps.push_back(type);
+    }
+    if (o.signal != 0) {
+        Step sig;
+        sig.when = o.when;
+        sig.action = Step::kSignal;
+        sig.signal = o.signal;
+        steps.push_back(sig);
+    }
+    return steps;
+}
+
 RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const std::string& dir)
 {
-    std::string err = dir + "/stderr", jobFile = dir + "/job";
+    std::string err = dir + "/stderr", jobFile = dir + "/job", jobPidFile = dir + "/job.pid";
     bool onTerminal = o.job != Job::kNoTerminal;
     int master = -1, slave = -1, in[2], out[2], gone[2];
     if ((onTerminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) || pipe(in) != 0 ||
         pipe(out) != 0 || pipe(gone) != 0)
         return RunResult();
+    size_t filled = o.output == Output::kFullPipe ? Fill(out[1]) : 0;
     for (int fd : {master, out[0]})
         if (fd >= 0)
             fcntl(fd, F_SETFL, O_NONBLOCK);
@@ -125,47 +162,70 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         setrlimit(RLIMIT_CORE, &noCore); // the fault signals' tests leave no core files
         if (o.output == Output::kFailing)
             signal(SIGPIPE, SIG_IGN);
+        bool piped = o.output == Output::kCapture || o.output == Output::kFullPipe;
         dup2(onTerminal ? slave : in[0], 0);
-        dup2(o.output == Output::kTerminal ? slave : o.output == Output::kCapture ? out[1] : gone[1], 1);
+        dup2(o.output == Output::kTerminal ? slave : piped ? out[1] : gone[1], 1);
         dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        for (int fd : {in[0], in[1], out[0], out[1], gone[1]})
-            close(fd);
+        for (int fd : {in[0], in[1], out[0], out[1], gone[1], master})
+            if (fd >= 0)
+                close(fd);
         if (o.output == Output::kClosed)
             close(1);
         if (onTerminal)
-            Launch(argv, o, slave, jobFile);
+            Launch(argv, o, slave, jobFile, jobPidFile);
         Exec(argv);
     }
     for (int fd : {in[0], out[1], gone[1]})
         close(fd);
+    if (o.job == Job::kLeader)
+        close(slave), slave = -1; // the program alone holds the terminal: closing the master hangs it up
     if (write(in[1], o.input.data(), o.input.size()) != (ssize_t)o.input.size()) { /* fails below */ }
-    bool waiting = o.signal != 0 || !o.typed.empty(); // for `when`
-    if (onTerminal || o.typed.empty())
+    std::vector<Step> steps = StepsOf(o);
+    bool typesToInput = !onTerminal && std::any_of(steps.begin(), steps.end(), [](const Step& s) {
+        return s.action == Step::kType;
+    });
+    if (!typesToInput)
         close(in[1]), in[1] = -1;
-    long long start = NowMs();
+    long long start = NowMs(), last = start;
+    size_t next = 0;
     int status = 0;
     std::string captured, terminalOut;
     RunResult r;
+    r.acted = steps.empty();
     for (;;) {
         Drain(master, &terminalOut);
-        Drain(out[0], &captured);
+        long long t = NowMs() - start;
+        if (o.output != Output::kFullPipe || t >= o.readAfterMs)
+            Drain(out[0], &captured);
         if (waitpid(pid, &status, WNOHANG) == pid)
             break;
-        long long t = NowMs() - start;
-        if (waiting && ((o.output == Output::kTerminal ? terminalOut : captured) + ReadFile(err)).find(o.when) !=
-                           std::string::npos) {
-            if (o.signal != 0)
-                kill(pid, o.signal);
-            int to = onTerminal ? master : in[1];
-            if (!o.typed.empty() && write(to, o.typed.data(), o.typed.size()) != (ssize_t)o.typed.size()) {
-                /* the run times out */
+        if (next < steps.size()) {
+            const Step& step = steps[next];
+            bool shown = step.when.empty() ||
+                         (terminalOut + captured + ReadFile(err)).find(step.when) != std::string::npos;
+            if (shown && !step.when.empty() && step.afterMs == 0)
+                last = NowMs(); // the time counts from the text showing
+            if (shown && NowMs() - last >= step.afterMs) {
+                std::string text = ControlText(step.text);
+                pid_t target = onTerminal && o.job != Job::kLeader ? atoi(ReadFile(jobPidFile).c_str()) : pid;
+                if (step.action == Step::kSignal && target > 0)
+                    kill(target, step.signal);
+                if (step.action == Step::kHangup)
+                    close(master), master = -1;
+                if (step.action == Step::kShell && system(("cd '" + dir + "' && " + step.text).c_str()) != 0) {
+                    /* the case's expectations tell */
+                }
+                int to = onTerminal ? master : in[1];
+                if (step.action == Step::kType && to >= 0 &&
+                    write(to, text.data(), text.size()) != (ssize_t)text.size()) { /* the run times out */
+                }
+                if (step.action == Step::kType && !onTerminal)
+                    close(in[1]), in[1] = -1;
+                last = NowMs();
+                r.acted = ++next == steps.size();
             }
-            waiting = false;
-            r.acted = true;
         }
-        if (in[1] >= 0 && (r.acted || t > 3000))
-            close(in[1]), in[1] = -1; // end of input: a tool waiting in vain for it goes on
-        if (t > 60000)
+        if (t > o.timeoutMs)
             kill(pid, SIGKILL);
         usleep(2000);
     }
@@ -179,11 +239,12 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         r.terminalSane = tcgetattr(slave, &t) == 0 && (t.c_lflag & ICANON) && (t.c_lflag & ECHO);
         ioctl(slave, FIONREAD, &r.unreadInput);
         close(slave);
-        close(master);
     }
-    r.out = o.output == Output::kTerminal ? FromTerminal(terminalOut) : captured;
+    if (master >= 0)
+        close(master);
+    r.out = o.output == Output::kTerminal ? FromTerminal(terminalOut) : captured.substr(std::min(filled, captured.size()));
     r.err = ReadFile(err);
-    if (onTerminal)
+    if (onTerminal && o.job != Job::kLeader)
         status = atoi(ReadFile(jobFile).c_str()); // how the launcher saw the job end
     r.stopped = WIFSTOPPED(status);
     if (WIFSIGNALED(status))
@@ -221,7 +282,42 @@ std::vector<std::string> SimArgs(const RunOptions& o, const std::string& dir)
 
 } // namespace
 
+#ifdef VEMI_SANITIZED_BUILD
+// The sanitizer runtime wants to be first among the libraries; vemisim's preload
+// comes before it. Set for every program a run starts.
+static const bool kSanitizerSettings = [] {
+    setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=1", 1);
+    setenv("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1", 1);
+    return true;
+}();
+#endif
+
+bool WaitingTestsSkipped()
+{
+#ifdef VEMI_SANITIZED_BUILD
+    return true;
+#else
+    return false;
+#endif
+}
+
 std::string VemiCmdPath() { return VEMI_TEST_VEMICMD; }
+
+std::string ControlText(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '^' && i + 1 < text.size()) {
+            out += (char)(text[++i] & 0x1F);
+        } else if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            out += '\n';
+            i++;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 std::string VemisimPath() { return VEMI_TEST_VEMISIM; }
 
 RunResult RunVemiCmd(const std::vector<std::string>& args, const RunOptions& o)
@@ -246,6 +342,7 @@ RunResult RunVemisim(const std::vector<std::string>& args, const RunOptions& o)
     std::vector<std::string> argv = {VemisimPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     RunResult r = Run(argv, o, dir);
+    r.trace = ReadFile(dir + "/trace"); // where a case's --trace trace writes
     RemoveDir(dir);
     return r;
 }

@@ -13,11 +13,25 @@ constexpr char kTitle[] = VEMI_TITLE "\n";
 
 // Where standard output goes. kCapture is a pipe, read while the tool runs;
 // kGoneReader a pipe whose reader has gone, kFailing the same with SIGPIPE
-// ignored, so that every write fails (EPIPE).
-enum class Output { kCapture, kClosed, kGoneReader, kFailing, kTerminal };
+// ignored, so that every write fails (EPIPE); kFullPipe a pipe filled to the brim
+// before the run and read only after `readAfterMs` (what filled it is not shown).
+enum class Output { kCapture, kClosed, kGoneReader, kFailing, kTerminal, kFullPipe };
 // Run as a job on a pseudo-terminal, under a launcher that leads the session and
-// stays, as a shell does; standard input is the terminal.
-enum class Job { kNoTerminal, kForeground, kBackground };
+// stays, as a shell does; standard input is the terminal. kLeader: the program
+// itself leads the session, as a login shell would (ssh -t host program).
+enum class Job { kNoTerminal, kForeground, kBackground, kLeader };
+
+// One thing done to a run while it goes: once its output (standard output, error
+// or the terminal) shows `when`, and `afterMs` after that or after the step before.
+struct Step {
+    enum Action { kType, kSignal, kHangup, kShell };
+    std::string when;
+    int afterMs = 0;
+    Action action = kType;
+    std::string text; // kType: typed at the terminal, or else added to standard input,
+                      // which ends then; kShell: run with sh in the run's folder
+    int signal = 0;   // kSignal: sent to the run's program (a job's own process)
+};
 
 struct RunOptions {
     std::string boardJson;   // written to board.json in the run's folder, its working
@@ -27,13 +41,15 @@ struct RunOptions {
     bool fastClock = true;
     bool simulated = true;   // false: run VemiCmd alone, with no board preloaded
     std::vector<std::string> simArgs; // more vemisim options
-    std::string when;        // once standard output or error holds this (at once if empty):
-    int signal = 0;          //   sent to vemisim
-    std::string typed;       //   typed at the terminal, or else added to standard input,
-                             //   which ends then (or after 3 s without `when`)
+    std::vector<Step> steps; // done in order while the run goes
+    std::string when;        // shorthand for two steps: once the output holds this,
+    int signal = 0;          //   this signal is sent
+    std::string typed;       //   and this typed
     Output output = Output::kCapture;
+    int readAfterMs = 0;     // kFullPipe
     Job job = Job::kNoTerminal;
     bool tostop = false;     // the terminal stops background writers
+    int timeoutMs = 60000;   // then the run is killed
 };
 
 struct RunResult {
@@ -43,7 +59,7 @@ struct RunResult {
     int exitStatus = -1; // exit status, or -1 when ended by a signal or stopped
     int signal = 0;      // the signal that ended it
     bool stopped = false; // the job stopped, and was killed
-    bool acted = false;   // `when` showed while the tool ran
+    bool acted = false;   // every step was done while the tool ran
     bool terminalSane = true; // the terminal's line mode survived the run (jobs)
     int unreadInput = 0;      // bytes typed at the terminal that no one read (jobs)
 };
@@ -54,6 +70,13 @@ RunResult RunVemisim(const std::vector<std::string>& args, const RunOptions& opt
 
 std::string VemiCmdPath();
 std::string VemisimPath();
+
+// In the sanitizer build, tests that mostly wait in real time are left to the
+// normal build, which runs the same code.
+bool WaitingTestsSkipped();
+
+// The terminal's control characters in a step's text: ^S is 0x13, ^C 0x03, \n a line end.
+std::string ControlText(const std::string& text);
 
 // The lines of a trace that start with `prefix`.
 std::string TraceLines(const std::string& trace, const std::string& prefix);

@@ -140,8 +140,12 @@ TEST(BoardModel, ReplayAnswersInRecordedOrderAndMarksTheUnknown)
     uint32_t counter = 0;
     EXPECT_EQ(b.Call(0x8000, 1, &one, 1, nullptr, 0, &counter), 0u);
     EXPECT_EQ(b.Call(0x8000, 1, &one, 1, nullptr, 0, &counter), 0x708u);
-    EXPECT_EQ(b.Call(0x8000, 1, &one, 1, nullptr, 0, &counter), 0x701u);
-    EXPECT_EQ(b.trace.back(), "0x8000/0x1 in=01 out=0 status=0x701 returned=- unmatched");
+    std::vector<std::string> warnings;
+    b.model.warn = [&](const std::string& line) { warnings.push_back(line); };
+    EXPECT_EQ(b.Call(0x8000, 1, &one, 1, nullptr, 0, &counter), (uint32_t)EIO);
+    EXPECT_EQ(b.Call(0x8000, 1, &one, 1, nullptr, 0, &counter), (uint32_t)EIO);
+    EXPECT_EQ(b.trace.back(), "0x8000/0x1 in=01 out=0 status=0x5 returned=- unmatched");
+    EXPECT_EQ(warnings, std::vector<std::string>{"the recording holds no answer to 0x8000/0x1 in=01; answering EIO"});
     EXPECT_EQ(b.Call(0x0, 0, nullptr, 0, out, 4, &counter), 0u);
     EXPECT_EQ(counter, 4u);
     EXPECT_EQ(out[0], 2);

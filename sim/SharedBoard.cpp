@@ -1,0 +1,131 @@
+#include "SharedBoard.h"
+
+#include <errno.h>
+#include <sched.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+// Above the descriptors a script names itself (0 to 9) and the first ones a shell
+// takes for its own use.
+const int kSharedFdFloor = 100;
+
+SharedBoard* Map(int fd)
+{
+    void* p = mmap(nullptr, sizeof(SharedBoard), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    return p == MAP_FAILED ? nullptr : (SharedBoard*)p;
+}
+
+} // namespace
+
+SharedBoard* CreateSharedBoard(const char* dir, int* fd)
+{
+    std::string path = std::string(dir) + "/vemisim-board-XXXXXX";
+    int made = mkstemp(&path[0]);
+    if (made < 0)
+        return nullptr;
+    unlink(path.c_str());
+    *fd = fcntl(made, F_DUPFD, kSharedFdFloor);
+    close(made);
+    if (*fd < 0 || ftruncate(*fd, sizeof(SharedBoard)) != 0)
+        return nullptr;
+    SharedBoard* board = Map(*fd); // a new file reads as zeros
+    if (board != nullptr)
+        board->originMs = MonotonicMs();
+    return board;
+}
+
+std::string SharedBoardReference(int fd)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return "";
+    return std::to_string(fd) + ":" + std::to_string((unsigned long long)st.st_dev) + ":" +
+           std::to_string((unsigned long long)st.st_ino);
+}
+
+SharedBoard* MapSharedBoard(const char* reference)
+{
+    int fd = atoi(reference);
+    // A program may have put something else at that number: only the same file will do.
+    if (fd < 0 || SharedBoardReference(fd) != reference)
+        return nullptr;
+    return Map(fd);
+}
+
+SharedBoard* NewLocalBoard(void)
+{
+    SharedBoard* board = (SharedBoard*)calloc(1, sizeof(SharedBoard));
+    if (board == nullptr)
+        abort();
+    board->originMs = MonotonicMs();
+    return board;
+}
+
+void LockBoard(SharedBoard* board)
+{
+    int32_t self = (int32_t)getpid();
+    for (int spins = 0;; spins++) {
+        int32_t free = 0;
+        if (__atomic_compare_exchange_n(&board->lockOwner, &free, self, false, __ATOMIC_ACQUIRE,
+                                        __ATOMIC_RELAXED))
+            return;
+        int32_t owner = free;
+        if (spins % 1000 == 999 && kill(owner, 0) != 0 && errno == ESRCH)
+            __atomic_compare_exchange_n(&board->lockOwner, &owner, 0, false, __ATOMIC_RELAXED,
+                                        __ATOMIC_RELAXED);
+        sched_yield(); // not a sleep: under the fast clock a sleep would move the board's time
+    }
+}
+
+void UnlockBoard(SharedBoard* board)
+{
+    __atomic_store_n(&board->lockOwner, 0, __ATOMIC_RELEASE);
+}
+
+bool AddBoardUser(SharedBoard* board, int32_t pid)
+{
+    LockBoard(board);
+    bool added = true;
+    for (int32_t user : board->users)
+        added = added && user != pid;
+    for (int32_t& user : board->users)
+        if (added && user == 0) {
+            user = pid;
+            break;
+        }
+    if (added)
+        board->processCount++;
+    UnlockBoard(board);
+    return added;
+}
+
+int64_t BoardClockMs(const SharedBoard* board)
+{
+    return MonotonicMs() - board->originMs + __atomic_load_n(&board->skippedMs, __ATOMIC_RELAXED);
+}
+
+bool TakeRestart(SharedBoard* board)
+{
+    return __atomic_exchange_n(&board->restarted, 1, __ATOMIC_SEQ_CST) == 0;
+}
+
+int64_t WatchdogDeadlineMs(const SharedBoard* board)
+{
+    uint32_t armed = __atomic_load_n(&board->wdt.armedSeconds, __ATOMIC_ACQUIRE);
+    return armed == 0 ? -1 : __atomic_load_n(&board->wdt.kickMs, __ATOMIC_ACQUIRE) + armed * 1000LL;
+}
+
+int64_t MonotonicMs(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
