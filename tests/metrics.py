@@ -44,16 +44,26 @@ for board in sorted(Path(boards).glob("*.json")):
         expect(board, "vemi_info", value("vemi_info", **labels), 1.0)
     for sensor in doc.get("sensors") or []:
         if sensor is not None and sensor["name"].isprintable():
-            labels = dict(sensor=sensor["name"], number=str(sensor["number"]))
+            labels = dict(sensor=sensor["name"] or str(sensor["number"]), number=str(sensor["number"]))
             if sensor["kind"] == "other":
                 labels["type"] = str(sensor["type"])
             expect(board, f"sensor {sensor['number']}", value(FAMILY[sensor["kind"]], **labels), sensor["value"])
     ups = doc.get("ups")
-    if ups is not None:
+    if ups is not None and (not ups["supported"] or ups.get("status")):
         expect(board, "vemi_ups_supported", value("vemi_ups_supported"), 1.0 if ups["supported"] else 0.0)
     if ups and ups.get("status"):
-        expect(board, "vemi_ups_charge_ratio", value("vemi_ups_charge_ratio"), ups["status"]["charge_percent"] / 100)
+        charge = ups["status"]["charge_percent"]
+        expect(board, "vemi_ups_charge_ratio", value("vemi_ups_charge_ratio"), None if charge is None else charge / 100)
         expect(board, "vemi_ups_state", value("vemi_ups_state", state=ups["status"]["state"]), 1.0)
+        expect(board, "vemi_ups_on_battery", value("vemi_ups_on_battery"),
+               1.0 if ups["status"]["state"] == "discharging" else 0.0)
+    for record in ("gpio", "gpio_ex"):
+        if ups and ups.get(record) is not None:
+            expect(board, f"vemi_ups_gpio_supported {record}", value("vemi_ups_gpio_supported", record=record),
+                   1.0 if ups[record]["supported"] else 0.0)
+    for report, ok in doc["reports"].items():
+        expect(board, f"collector {report}", value("vemi_collector_success", collector=report), 1.0 if ok else 0.0)
+    expect(board, "vemi_device_open_errno", value("vemi_device_open_errno"), 0.0)
     if ups and ups.get("power_fail_counter") is not None:
         expect(board, "vemi_ups_power_failures_total", value("vemi_ups_power_failures_total"),
                ups["power_fail_counter"])

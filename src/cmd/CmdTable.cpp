@@ -38,46 +38,81 @@ static bool SwitchSelects(const char* arg, const _CmdParam* row)
     return strncmp(arg + 1, row->name, n) == 0;
 }
 
-// The metrics cover /ver, /sens and /dalv: another command named, or none (the
-// direct call), is a usage error, found before anything is opened.
-static int32_t CheckMetricsCommands(int argc, char** argv)
+// The name under which a command's report stands in the documents; null for the help.
+static const char* ReportName(CommandHandler fn)
 {
-    const char* uncovered = NULL;
-    bool covered = false;
-    for (int pos = 1; pos < argc; pos++) {
-        if (argv[pos] == NULL || (argv[pos][0] != '/' && argv[pos][0] != '-'))
-            continue;
-        for (int i = 0; i < CMD_PARAM_COUNT; i++) {
-            if (!SwitchSelects(argv[pos], &mCmdParams[i]))
-                continue;
-            bool reported = mCmdParams[i].execFn == ShowVersion || mCmdParams[i].execFn == ShowVemiSensors ||
-                            mCmdParams[i].execFn == ShowDalvInfo;
-            covered = covered || reported;
-            if (mCmdParams[i].execFn != NULL && !reported && uncovered == NULL)
-                uncovered = argv[pos];
-            break;
-        }
-    }
-    if (uncovered == NULL && covered)
-        return 0;
-    if (uncovered != NULL)
-        fprintf(stderr, "VemiCmd: --prometheus covers /ver, /sens and /dalv, not %s\n", uncovered);
-    else
-        fprintf(stderr, "VemiCmd: --prometheus needs /ver, /sens or /dalv\n");
+    return fn == ShowVersion ? "version" : fn == ShowVemiSensors ? "sensors" : fn == ShowUserEeprom ? "user_eeprom"
+         : fn == TriggerWdt ? "watchdog_test" : fn == ShowDalvInfo ? "ups" : NULL;
+}
+
+// The table row an argument selects, as ParseParams matches it; null for none.
+static _CmdParam* RowOf(const char* arg)
+{
+    if (arg == NULL || (arg[0] != '/' && arg[0] != '-'))
+        return NULL;
+    for (int i = 0; i < CMD_PARAM_COUNT; i++)
+        if (SwitchSelects(arg, &mCmdParams[i]))
+            return &mCmdParams[i];
+    return NULL;
+}
+
+static int32_t Usage(const char* format, const char* arg)
+{
+    fprintf(stderr, "VemiCmd: ");
+    fprintf(stderr, format, arg);
+    fprintf(stderr, "\n");
     return EXIT_USAGE;
+}
+
+// In the machine-readable styles the command line is checked whole before anything
+// is opened, as a document must never stand for a request nobody meant: a value
+// that is not valid is a usage error, and so is, for the metrics, a command or a
+// direct-call value they do not cover. The reports asked for are noted, in table
+// order, so that a document lists them even when the device cannot be opened.
+static int32_t CheckMachineCommandLine(int argc, char** argv)
+{
+    bool metrics = gOutputStyle == kStylePrometheus, selected[CMD_PARAM_COUNT] = {}, command = false;
+    for (int pos = 1; pos < argc; pos++) {
+        _CmdParam* row = RowOf(argv[pos]);
+        if (row == NULL)
+            continue;
+        const char* invalid = OptionValueError(row, argv[pos]);
+        if (invalid != NULL) {
+            char format[64];
+            snprintf(format, sizeof(format), "invalid value in %%s: %s number expected", invalid);
+            return Usage(format, argv[pos]);
+        }
+        bool reported = row->execFn == ShowVersion || row->execFn == ShowVemiSensors || row->execFn == ShowDalvInfo;
+        bool directCallValue = row->parseFn != NULL && row->parseFn != ActivateSilentMode &&
+                               row->parseFn != ActivateDebugMode;
+        if (metrics && ((row->execFn != NULL && !reported) || directCallValue))
+            return Usage("--prometheus covers /ver, /sens and /dalv, not %s", argv[pos]);
+        selected[row - mCmdParams] = true;
+        command = command || row->execFn != NULL;
+    }
+    if (metrics && !command) {
+        fprintf(stderr, "VemiCmd: --prometheus needs /ver, /sens or /dalv\n");
+        return EXIT_USAGE;
+    }
+    for (int i = 0; i < CMD_PARAM_COUNT; i++)
+        if (selected[i] && ReportName(mCmdParams[i].execFn) != NULL)
+            MachineReportRequested(ReportName(mCmdParams[i].execFn));
+    if (!command)
+        MachineReportRequested("direct_call");
+    return 0;
 }
 
 int32_t VemiMain(int argc, char** argv)
 {
     int32_t rc = TakeOutputStyle(&argc, argv);
-    if (rc == 0 && gOutputStyle == kStylePrometheus)
-        rc = CheckMetricsCommands(argc, argv);
+    if (rc == 0 && MachineOutput())
+        rc = CheckMachineCommandLine(argc, argv);
     if (rc != 0)
         return rc; // a usage error: nothing opened, no request sent
     MachineBegin();
     rc = VemiInit();
     if (rc != 0) {
-        MachineFailure("Open '" VEMI_DEVICE_PATH "'", rc, "Open '" VEMI_DEVICE_PATH "' failed");
+        MachineOpenFailed(gVemiOpenError);
         MachineEnd(ExitStatusOf((uint32_t)rc));
         return rc;
     }
@@ -111,19 +146,38 @@ int32_t ParseParams(int argc, char** argv)
     return 0;
 }
 
+// In the text the first failure ends the run. In the machine-readable styles every
+// report runs, so that one failure hides no other, and the first failure is the
+// result; the watchdog test alone does not run after one.
 uint32_t ExecuteCmds(void)
 {
     bool ran = false;
+    uint32_t first = 0;
     for (int i = 0; i < CMD_PARAM_COUNT; i++) {
         _CmdParam* row = &mCmdParams[i];
         if (!row->found || row->execFn == NULL)
             continue;
-        uint32_t status = row->execFn(row->execArg);
-        if (status != 0)
-            return status;
         ran = true;
+        const char* report = ReportName(row->execFn);
+        if (first != 0 && row->execFn == TriggerWdt) {
+            MachineReportSkipped(report);
+            continue;
+        }
+        if (report != NULL)
+            MachineReportBegin(report);
+        uint32_t status = row->execFn(row->execArg);
+        if (report != NULL)
+            MachineReportDone(report, status == 0);
+        first = first != 0 ? first : status;
+        if (status != 0 && !MachineOutput())
+            return status;
     }
-    return ran ? 0 : DirectVemiCall();
+    if (ran)
+        return first;
+    MachineReportBegin("direct_call");
+    uint32_t result = DirectVemiCall();
+    MachineReportDone("direct_call", result == 0);
+    return result;
 }
 
 void PrintHeader(void)

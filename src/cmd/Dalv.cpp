@@ -29,9 +29,16 @@ static uint32_t Read(uint32_t offset, void* out, uint32_t size, const char* what
     return rc;
 }
 
-// A GPIO line of the report when the record could not be read. "Not supported" is
-// no failure of the GPIO record (older boards lack it), but is one of the extended.
-static void GpioLine(const char* label, uint32_t rc, bool extended)
+// "Not supported" is no failure of the GPIO record (older boards lack it). Of the
+// extended record it is one in the text, where /dalv then exits 1 or 3; in the
+// machine-readable styles it is an answer like the other.
+static bool Failed(int read, uint32_t rc)
+{
+    return rc != 0 && !(VemiNotSupported(rc) && (read == 4 || (read == 5 && MachineOutput())));
+}
+
+// A GPIO line of the report when the record could not be read.
+static void GpioLine(const char* label, uint32_t rc, int read)
 {
     char line[96];
     if (VemiNotSupported(rc))
@@ -39,16 +46,15 @@ static void GpioLine(const char* label, uint32_t rc, bool extended)
     else
         snprintf(line, sizeof(line), "%s read failed with error 0x%x", label, rc);
     Out("%s\n", line);
-    if (extended || !VemiNotSupported(rc))
-        MachineFailure(extended ? "Reading GPIO InfoEx" : "Reading GPIO Info", rc, line);
+    if (Failed(read, rc))
+        MachineFailure(read == 5 ? "Reading GPIO InfoEx" : "Reading GPIO Info", rc, line);
 }
 
-// The first failure in read order is the result; "not supported" of the GPIO
-// record is none, of the extended record it is: /dalv then exits 1 or 3.
+// The first failure in read order is the result.
 static uint32_t FirstFailure(const uint32_t reads[6])
 {
     for (int i = 0; i < 6; i++)
-        if (reads[i] != 0 && !(i == 4 && VemiNotSupported(reads[i])))
+        if (Failed(i, reads[i]))
             return reads[i];
     return 0;
 }
@@ -65,7 +71,7 @@ uint32_t ShowDalvInfo(void*)
     reads[0] = VemiIoCall(0x5000, 1, NULL, 0, &status, sizeof(status), &bytesReturned);
     if (reads[0] == VEMI_NOT_SUPPORTED) {
         Out("Service not Supported\n"); // a board without a UPS: an answer, not a failure
-        MachineUps(NULL, 0, 0, NULL, 0, NULL, NULL, NULL);
+        MachineUps(NULL, 0, NULL, 0, NULL, NULL, NULL);
         return 0;
     }
     if (reads[0] != 0 && MachineOutput())
@@ -87,7 +93,7 @@ uint32_t ShowDalvInfo(void*)
     if (reads[4] == 0)
         Out("GPIO Info:   Addr(IO): 0x%04X Bitmask: 0x%02X\n", gpio.address + gpio.offset, gpio.bitmask);
     else
-        GpioLine("GPIO Info:  ", reads[4], false);
+        GpioLine("GPIO Info:  ", reads[4], 4);
 
     Vemi_GpioInfoEx gpioEx(0, 0, 0, 0, 0);
     reads[5] = VemiIoCall(0x5000, 0xA1, NULL, 0, &gpioEx, sizeof(gpioEx), &bytesReturned);
@@ -95,9 +101,8 @@ uint32_t ShowDalvInfo(void*)
         Out("GPIO InfoEx: Addr: 0x%016" PRIX64 " Bitmask: 0x%016" PRIX64 "\n", gpioEx.address, gpioEx.bitmask);
         Out("             Type: 0x%04X Length: 0x%04X Flags: 0x%04X\n", gpioEx.type, gpioEx.length, gpioEx.flags);
     } else {
-        GpioLine("GPIO InfoEx:", reads[5], true);
+        GpioLine("GPIO InfoEx:", reads[5], 5);
     }
-    uint32_t result = FirstFailure(reads);
-    MachineUps(reads, result, status, version, pwrFailCounter, pwrFailTimes, &gpio, &gpioEx);
-    return result;
+    MachineUps(reads, status, version, pwrFailCounter, pwrFailTimes, &gpio, &gpioEx);
+    return FirstFailure(reads);
 }

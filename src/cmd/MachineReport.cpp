@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "ExitStatus.h"
 #include "JsonWriter.h"
 #include "OutputStyle.h"
 #include "PromWriter.h"
@@ -15,14 +16,29 @@
 namespace {
 
 struct Failure {
+    char report[16];    // the report it belongs to; empty: the run's
+    uint32_t sensor;    // the sensor whose read failed; 0: none
     char operation[64];
     int64_t status;
+    int error;          // a failed open's error number; 0: none
     char message[192];
 };
 const int kMaxFailures = 32; // more are counted, not kept
 Failure sFailures[kMaxFailures];
 int sFailureCount = 0;
 bool sStarted = false; // a document is open
+
+// The reports the command line asks for, in table order, and how each ended.
+enum ReportState { kReportNotRun, kReportSucceeded, kReportFailed };
+struct Report {
+    char name[16];
+    ReportState state;
+};
+const int kMaxReports = 8;
+Report sReports[kMaxReports];
+int sReportCount = 0;
+const char* sCurrentReport = ""; // the report running now
+int sOpenError = 0;              // the device node's open failed with this error number
 
 // The Prometheus families, each collecting its samples until the end. The texts
 // are arrays, not pointers, so that the table costs no relocation at start-up.
@@ -31,22 +47,26 @@ struct Family {
     char type[8];
     char help[80];
 };
-enum { kInfo, kTemperature, kVoltage, kFan, kCurrent, kRaw, kUpsSupported, kUpsState, kUpsCharge,
-       kUpsFailures, kUpsFailTime, kCollector, kSuccess, kFamilies };
+enum { kInfo, kTemperature, kVoltage, kFan, kCurrent, kRaw, kUpsSupported, kUpsState, kUpsOnBattery,
+       kUpsCharge, kUpsFailures, kUpsFailTime, kUpsGpioSupported, kDeviceOpenErrno, kCollector, kSuccess,
+       kFamilies };
 const Family kFamilyTable[kFamilies] = {
     {"vemi_info", "gauge", "Versions of the firmware interface, the mainboard and its BIOS, as labels."},
-    {"vemi_temperature_celsius", "gauge", "Temperature sensors."},
-    {"vemi_voltage_volts", "gauge", "Voltage sensors."},
+    {"vemi_temperature_celsius", "gauge", "Temperature sensors, in degrees Celsius."},
+    {"vemi_voltage_volts", "gauge", "Voltage sensors, in volts."},
     {"vemi_fan_speed_rpm", "gauge", "Fan sensors, in revolutions per minute."},
-    {"vemi_current_amperes", "gauge", "Current sensors."},
-    {"vemi_sensor_raw", "gauge", "Sensors of other types: the raw reading, with the type as a label."},
-    {"vemi_ups_supported", "gauge", "Whether the board has the built-in UPS."},
-    {"vemi_ups_state", "gauge", "The UPS state: 1 for the current one."},
-    {"vemi_ups_charge_ratio", "gauge", "The UPS charge level, 1 being full."},
+    {"vemi_current_amperes", "gauge", "Current sensors, in amperes."},
+    {"vemi_sensor_raw", "gauge", "Sensors of other types: the raw reading, no unit, with the type as a label."},
+    {"vemi_ups_supported", "gauge", "Whether the board has the built-in UPS (1) or not (0)."},
+    {"vemi_ups_state", "gauge", "The UPS state: 1 for the current one, 0 for the others."},
+    {"vemi_ups_on_battery", "gauge", "Whether the UPS runs on battery (1: discharging) or not (0)."},
+    {"vemi_ups_charge_ratio", "gauge", "The UPS charge while charging or discharging, as a ratio (1 is full)."},
     {"vemi_ups_power_failures_total", "counter", "Power failures the UPS has counted."},
-    {"vemi_ups_power_fail_time_raw", "gauge", "The UPS's power-fail times, as it reports them."},
-    {"vemi_collector_success", "gauge", "Whether each report read all it reads (1) or a read failed (0)."},
-    {"vemi_success", "gauge", "Whether the run succeeded: 1 for exit status 0."},
+    {"vemi_ups_power_fail_time_raw", "gauge", "The UPS's power-fail times, as it reports them, no unit."},
+    {"vemi_ups_gpio_supported", "gauge", "Whether the board has each GPIO record of the UPS (1) or not (0)."},
+    {"vemi_device_open_errno", "gauge", "The error number of opening /dev/vemix; 0 once it is open."},
+    {"vemi_collector_success", "gauge", "Whether each report read all it reads (1) or failed (0)."},
+    {"vemi_success", "gauge", "Whether the run succeeded (1: exit status 0) or not (0)."},
 };
 struct Samples {
     char* text;
@@ -95,6 +115,35 @@ void Sink(const char* what, uint32_t status, const char* line)
     char message[192];
     snprintf(message, sizeof(message), "%.*s", (int)strcspn(line, "\n"), line);
     MachineFailure(what, status, message);
+}
+
+Report* FindReport(const char* name)
+{
+    for (int i = 0; i < sReportCount; i++)
+        if (strcmp(sReports[i].name, name) == 0)
+            return &sReports[i];
+    return NULL;
+}
+
+void JsonErrors(void)
+{
+    JsonBeginArray("errors");
+    for (int i = 0; i < sFailureCount && i < kMaxFailures; i++) {
+        const Failure& f = sFailures[i];
+        JsonBeginObject(NULL);
+        f.report[0] ? JsonString("report", f.report, sizeof(f.report)) : JsonNull("report");
+        if (f.sensor != 0)
+            JsonUint("sensor", f.sensor);
+        JsonString("operation", f.operation, sizeof(f.operation));
+        JsonInt("status", f.status);
+        if (f.error != 0) {
+            JsonInt("errno", f.error);
+            JsonString("reason", strerror(f.error), 128);
+        }
+        JsonString("message", f.message, sizeof(f.message));
+        JsonEndObject();
+    }
+    JsonEndArray();
 }
 
 // A signal by its name, as kill -l gives it.
@@ -154,7 +203,7 @@ void MachineBegin(void)
     JsonBeginObject(NULL);
     JsonBeginArray("json_format_version");
     JsonUint(NULL, 1);
-    JsonUint(NULL, 0);
+    JsonUint(NULL, 1);
     JsonEndArray();
     JsonBeginObject("tool");
     JsonString("name", "VemiCmd", 8);
@@ -170,11 +219,56 @@ void MachineFailure(const char* operation, int64_t status, const char* message)
         return;
     if (sFailureCount < kMaxFailures) {
         Failure& f = sFailures[sFailureCount];
+        snprintf(f.report, sizeof(f.report), "%s", sCurrentReport);
+        f.sensor = 0;
         snprintf(f.operation, sizeof(f.operation), "%s", operation);
         f.status = status;
+        f.error = 0;
         snprintf(f.message, sizeof(f.message), "%s", message);
     }
     sFailureCount++;
+}
+
+void MachineFailedSensor(uint32_t number)
+{
+    if (sFailureCount > 0 && sFailureCount <= kMaxFailures)
+        sFailures[sFailureCount - 1].sensor = number;
+}
+
+void MachineOpenFailed(int error)
+{
+    sOpenError = error;
+    MachineFailure("Open '" VEMI_DEVICE_PATH "'", -1, "Open '" VEMI_DEVICE_PATH "' failed");
+    if (sFailureCount > 0 && sFailureCount <= kMaxFailures)
+        sFailures[sFailureCount - 1].error = error;
+}
+
+void MachineReportRequested(const char* name)
+{
+    if (!MachineOutput() || FindReport(name) != NULL || sReportCount == kMaxReports)
+        return;
+    snprintf(sReports[sReportCount].name, sizeof(sReports[sReportCount].name), "%s", name);
+    sReports[sReportCount++].state = kReportNotRun;
+}
+
+void MachineReportBegin(const char* name)
+{
+    sCurrentReport = name;
+    MachineReportRequested(name);
+}
+
+void MachineReportSkipped(const char* name)
+{
+    if (Json())
+        JsonNull(name);
+}
+
+void MachineReportDone(const char* name, bool succeeded)
+{
+    Report* r = FindReport(name);
+    if (r != NULL)
+        r->state = succeeded ? kReportSucceeded : kReportFailed;
+    sCurrentReport = "";
 }
 
 void MachineEnd(int exitStatus)
@@ -183,15 +277,11 @@ void MachineEnd(int exitStatus)
         return;
     sStarted = false;
     if (Json()) {
-        JsonBeginArray("errors");
-        for (int i = 0; i < sFailureCount && i < kMaxFailures; i++) {
-            JsonBeginObject(NULL);
-            JsonString("operation", sFailures[i].operation, sizeof(sFailures[i].operation));
-            JsonInt("status", sFailures[i].status);
-            JsonString("message", sFailures[i].message, sizeof(sFailures[i].message));
-            JsonEndObject();
-        }
-        JsonEndArray();
+        JsonBeginObject("reports");
+        for (int i = 0; i < sReportCount; i++)
+            JsonBool(sReports[i].name, sReports[i].state == kReportSucceeded);
+        JsonEndObject();
+        JsonErrors();
         if (exitStatus >= 0) {
             JsonUint("exit_status", (uint64_t)exitStatus);
         } else {
@@ -201,6 +291,11 @@ void MachineEnd(int exitStatus)
         JsonEndObject();
         JsonFinish();
     } else {
+        char errno_[16];
+        Number(errno_, sizeof(errno_), (uint64_t)sOpenError);
+        Sample(kDeviceOpenErrno, "", errno_);
+        for (int i = 0; i < sReportCount; i++)
+            Collector(sReports[i].name, sReports[i].state == kReportSucceeded);
         Sample(kSuccess, "", exitStatus == 0 ? "1" : "0");
         for (int i = 0; i < kFamilies; i++) {
             if (sSamples[i].length == 0)
@@ -209,7 +304,7 @@ void MachineEnd(int exitStatus)
             fputs(sSamples[i].text, stdout);
         }
     }
-    fflush(stdout);
+    FlushOutput(); // keeps the cause of a failed write
 }
 
 void MachineVersion(const TVeDevice_Version* version, const TVeDevice_MBInfo* board)
@@ -222,7 +317,6 @@ void MachineVersion(const TVeDevice_Version* version, const TVeDevice_MBInfo* bo
     if (board != NULL)
         snprintf(bios, sizeof(bios), "%X.%02X", board->biosMajor, board->biosMinor);
     if (!Json()) {
-        Collector("version", board != NULL);
         if (board == NULL)
             return;
         char labels[256] = "", revision[8];
@@ -259,11 +353,11 @@ void MachineVersion(const TVeDevice_Version* version, const TVeDevice_MBInfo* bo
     JsonEndObject();
 }
 
-static bool sSensorsOk = true, sSensorsListed = false;
+static bool sSensorsListed = false;
 
 void MachineSensorsBegin(bool counted)
 {
-    sSensorsOk = sSensorsListed = counted;
+    sSensorsListed = counted;
     if (Json())
         counted ? JsonBeginArray("sensors") : JsonNull("sensors");
 }
@@ -273,7 +367,6 @@ void MachineSensor(uint32_t number, const TSensorInfo* info)
     if (!MachineOutput())
         return;
     if (info == NULL) {
-        sSensorsOk = false;
         if (Json())
             JsonNull(NULL);
         return;
@@ -290,7 +383,10 @@ void MachineSensor(uint32_t number, const TSensorInfo* info)
         char labels[256] = "", n[16], t[16];
         Number(n, sizeof(n), number);
         Number(t, sizeof(t), type);
-        PromLabel(labels, sizeof(labels), "sensor", info->description, sizeof(info->description));
+        // An empty label value is the same as no label: a sensor without a name is its number.
+        bool named = info->description[0] != '\0';
+        PromLabel(labels, sizeof(labels), "sensor", named ? info->description : n,
+                  named ? sizeof(info->description) : sizeof(n));
         PromLabel(labels, sizeof(labels), "number", n, sizeof(n));
         int family = type == 1 ? kTemperature : type == 2 ? kVoltage : type == 3 ? kFan : type == 5 ? kCurrent : kRaw;
         if (family == kRaw)
@@ -313,13 +409,6 @@ void MachineSensorsEnd(void)
 {
     if (Json() && sSensorsListed)
         JsonEndArray();
-    if (gOutputStyle == kStylePrometheus)
-        Collector("sensors", sSensorsOk);
-}
-
-void MachineSensorsFailed(void)
-{
-    sSensorsOk = false;
 }
 
 void MachineUserEeprom(const uint8_t* data, uint32_t shown, uint32_t returned)
@@ -336,7 +425,7 @@ void MachineUserEeprom(const uint8_t* data, uint32_t shown, uint32_t returned)
     JsonEndObject();
 }
 
-void MachineUps(const uint32_t* reads, uint32_t result, uint8_t status, const uint8_t* version, uint16_t counter,
+void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, uint16_t counter,
                 const uint32_t* times, const TDalv_GpioInfo* gpio, const Vemi_GpioInfoEx* gpioEx)
 {
     if (!MachineOutput())
@@ -344,17 +433,22 @@ void MachineUps(const uint32_t* reads, uint32_t result, uint8_t status, const ui
     static const char states[4][12] = {"disabled", "charging", "discharging", "unknown"};
     int state = (status & 0xF0) == 0xA0 ? 0 : (status & 0xF0) == 0xC0 ? 1 : (status & 0xF0) == 0xD0 ? 2 : 3;
     unsigned percent = (status & 0x0Fu) * 10;
+    bool charged = state == 1 || state == 2; // the charge means something in these states alone
     if (!Json()) {
-        Sample(kUpsSupported, "", reads != NULL ? "1" : "0");
+        // Known when the status read answered: a failed read says nothing either way.
+        if (reads == NULL || reads[0] == 0)
+            Sample(kUpsSupported, "", reads != NULL ? "1" : "0");
         if (reads != NULL && reads[0] == 0) {
             for (int i = 0; i < 4; i++) {
                 char labels[64] = "";
                 PromLabel(labels, sizeof(labels), "state", states[i], 16);
                 Sample(kUpsState, labels, i == state ? "1" : "0");
             }
+            Sample(kUpsOnBattery, "", state == 2 ? "1" : "0");
             char ratio[16];
             snprintf(ratio, sizeof(ratio), "%u.%02u", percent / 100, percent % 100);
-            Sample(kUpsCharge, "", ratio);
+            if (charged)
+                Sample(kUpsCharge, "", ratio);
         }
         char value[32];
         if (reads != NULL && reads[2] == 0) {
@@ -368,7 +462,13 @@ void MachineUps(const uint32_t* reads, uint32_t result, uint8_t status, const ui
             Number(value, sizeof(value), times[i]);
             Sample(kUpsFailTime, labels, value);
         }
-        Collector("ups", result == 0);
+        for (int i = 4; reads != NULL && i < 6; i++) {
+            if (reads[i] != 0 && !VemiNotSupported(reads[i]))
+                continue; // not read: neither there nor not
+            char labels[64] = "";
+            PromLabel(labels, sizeof(labels), "record", i == 4 ? "gpio" : "gpio_ex", 8);
+            Sample(kUpsGpioSupported, labels, reads[i] == 0 ? "1" : "0");
+        }
         return;
     }
     JsonBeginObject("ups");
@@ -377,7 +477,7 @@ void MachineUps(const uint32_t* reads, uint32_t result, uint8_t status, const ui
         if (reads[0] == 0) {
             JsonBeginObject("status");
             JsonString("state", states[state], 16);
-            JsonUint("charge_percent", percent);
+            charged ? JsonUint("charge_percent", percent) : JsonNull("charge_percent");
             JsonUint("byte", status);
             JsonEndObject();
         } else {
@@ -455,6 +555,9 @@ void MachineDirectCall(uint32_t group, uint32_t offset, const uint8_t* in, uint3
 void ResetMachineReport(void)
 {
     sFailureCount = 0;
+    sReportCount = 0;
+    sCurrentReport = "";
+    sOpenError = 0;
     sStarted = false;
     for (Samples& f : sSamples)
         f.length = 0;

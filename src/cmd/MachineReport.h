@@ -15,6 +15,16 @@
 void MachineBegin(void);
 void MachineEnd(int exitStatus);
 void MachineFailure(const char* operation, int64_t status, const char* message);
+void MachineFailedSensor(uint32_t number); // the failure just added was this sensor's read
+void MachineOpenFailed(int error);          // the device node could not be opened
+
+// The reports the run asks for (version, sensors, user_eeprom, watchdog_test, ups,
+// direct_call), in table order, before the device is opened; then each report's
+// run: its failures name it, and its outcome is the document's and the metrics'.
+void MachineReportRequested(const char* name);
+void MachineReportBegin(const char* name);
+void MachineReportDone(const char* name, bool succeeded);
+void MachineReportSkipped(const char* name); // not run: null in its place
 
 void MachineVersion(const TVeDevice_Version* version, const TVeDevice_MBInfo* board);
 
@@ -22,13 +32,12 @@ void MachineVersion(const TVeDevice_Version* version, const TVeDevice_MBInfo* bo
 void MachineSensorsBegin(bool counted);
 void MachineSensor(uint32_t number, const TSensorInfo* info); // null: its read failed
 void MachineSensorsEnd(void);
-void MachineSensorsFailed(void); // the walk ended in failure after its last record
 
 void MachineUserEeprom(const uint8_t* data, uint32_t shown, uint32_t returned); // null: failed
 
 // Each read's status in order: status byte, version, counter, times, GPIO record,
-// extended GPIO record (null: the board has no UPS), and the report's result.
-void MachineUps(const uint32_t* reads, uint32_t result, uint8_t status, const uint8_t* version, uint16_t counter,
+// extended GPIO record; null: the board has no UPS.
+void MachineUps(const uint32_t* reads, uint8_t status, const uint8_t* version, uint16_t counter,
                 const uint32_t* times, const TDalv_GpioInfo* gpio, const Vemi_GpioInfoEx* gpioEx);
 
 enum WatchdogOutcome { kWdtNotArmed, kWdtCompleted, kWdtRetriggerFailed, kWdtKeyPressed, kWdtSignal };

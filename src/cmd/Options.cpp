@@ -30,6 +30,16 @@ static int32_t ParseNumberOption(const char* text, int base, uint32_t* value, ui
     return 0;
 }
 
+const char* OptionValueError(const _CmdParam* row, const char* arg)
+{
+    uint32_t value;
+    if (row->parseFn == ParseIndexGroup || row->parseFn == ParseIndexOffset)
+        return ParseNumber(arg + 4, 16, &value) ? NULL : "hexadecimal";
+    if (row->parseFn == ParseOutBufferLen)
+        return ParseNumber(arg + 6, 10, &value) ? NULL : "decimal";
+    return NULL;
+}
+
 int32_t ParseIndexGroup(_CmdParam*, char** argv, int32_t, int32_t* position)
 {
     return ParseNumberOption(argv[*position] + 4, 16, &gIndexGroup, PARAM_INDEX_GROUP,

@@ -12,4 +12,9 @@ int32_t ParseInBuffer(_CmdParam* row, char** argv, int32_t argc, int32_t* positi
 int32_t ActivateSilentMode(_CmdParam* row, char** argv, int32_t argc, int32_t* position);
 int32_t ActivateDebugMode(_CmdParam* row, char** argv, int32_t argc, int32_t* position);
 
+// What the value in `arg` would be rejected for by `row`'s handler ("hexadecimal"
+// or "decimal" expected), or null when it is valid or the row takes any value. For
+// checking a command line whole before anything is opened.
+const char* OptionValueError(const _CmdParam* row, const char* arg);
+
 #endif

@@ -10,16 +10,21 @@ OutputStyle gOutputStyle = kStyleText;
 
 namespace {
 
-// A libxo style: "json" or "json,pretty" (either order), or flags such as "JP".
+// A libxo style: "text", "json" or "json,pretty" (either order), or flags such as
+// "JP" or "T".
 bool LibxoStyle(const char* style, bool flags, OutputStyle* out)
 {
+    if (flags && strcmp(style, "T") == 0) {
+        *out = kStyleText;
+        return true;
+    }
     if (flags) {
         bool json = strchr(style, 'J') != NULL;
         *out = strchr(style, 'P') ? kStyleJsonPretty : kStyleJson;
         return json && strspn(style, "JP") == strlen(style);
     }
-    if (strcmp(style, "json") == 0) {
-        *out = kStyleJson;
+    if (strcmp(style, "text") == 0 || strcmp(style, "json") == 0) {
+        *out = style[0] == 't' ? kStyleText : kStyleJson; // libxo's own name for plain text
         return true;
     }
     *out = kStyleJsonPretty;
@@ -28,7 +33,8 @@ bool LibxoStyle(const char* style, bool flags, OutputStyle* out)
 
 int32_t Usage(const char* problem)
 {
-    fprintf(stderr, "VemiCmd: %s (styles: --json, --json=pretty, --libxo json[,pretty], --prometheus)\n", problem);
+    fprintf(stderr, "VemiCmd: %s (styles: --json, --json=pretty, --libxo text|json[,pretty], --prometheus)\n",
+            problem);
     return EXIT_USAGE;
 }
 
@@ -79,8 +85,10 @@ int32_t TakeOutputStyle(int* argc, char** argv)
     }
     argv[kept] = NULL;
     *argc = kept;
-    if (MachineOutput())
-        gVemiOutToStderr = true; // the channel's debug lines are for a person
+    if (MachineOutput()) {
+        gVemiOutToStderr = true;  // the channel's debug lines are for a person
+        gVemiOpenMessage = false; // a failed open is the document's to tell
+    }
     return 0;
 }
 

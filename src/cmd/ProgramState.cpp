@@ -26,6 +26,8 @@ void ResetProgramState(void)
     gDebugMode = false;
     gOutputStyle = kStyleText;
     gVemiOutToStderr = false;
+    gVemiOpenMessage = true;
+    gVemiOpenError = 0;
     ResetMachineReport();
     for (int i = 0; i < CMD_PARAM_COUNT; i++)
         mCmdParams[i].found = false;

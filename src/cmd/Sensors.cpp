@@ -64,28 +64,36 @@ uint32_t ShowVemiSensors(void*)
     bool ended = false;
     uint32_t status = EnumVemiSensors(&info, true, &ended);
     MachineSensorsBegin(nSensRead);
-    if (status != 0 || ended) {
+    if (!nSensRead || ended) {
         if (ended)
             MachineFailure("Listing sensors", -1, "The board reports no sensors");
-        else if (nSensRead)
-            MachineSensor(ActSens, NULL); // the first sensor's read failed
-        MachineSensorsFailed();
         MachineSensorsEnd();
         return ended ? VEMI_NO_MORE : status; // no sensors at all: the run fails with -1
     }
-    do {
-        const SensorKind* kind = SensorKindOf(info.sensorType);
-        double value = kind->hundredths ? info.reading / 100.0 : (double)info.reading;
-        Out("%-15.12s: %8.2f %s\n", info.description, value, kind->unit);
-        MachineSensor(ActSens - 1, &info);
+    // The first failure is the result. The text listing ends there, its line printed;
+    // in the machine-readable styles one flaky sensor does not hide the rest, but a
+    // board that fails several reads in a row is not answering (its count may be
+    // anything, up to 2^32).
+    const int kFailuresInARow = 3;
+    uint32_t result = 0;
+    for (int inARow = 0; !ended;) {
+        if (status == 0) {
+            const SensorKind* kind = SensorKindOf(info.sensorType);
+            double value = kind->hundredths ? info.reading / 100.0 : (double)info.reading;
+            Out("%-15.12s: %8.2f %s\n", info.description, value, kind->unit);
+            MachineSensor(ActSens - 1, &info);
+            inARow = 0;
+        } else {
+            inARow++;
+            MachineFailedSensor(ActSens);
+            MachineSensor(ActSens, NULL);
+            result = result != 0 ? result : status;
+            if (!MachineOutput() || inARow == kFailuresInARow)
+                break;
+            ActSens++;
+        }
         status = EnumVemiSensors(&info, false, &ended);
-    } while (status == 0 && !ended);
-    if (status != 0) {
-        MachineSensor(ActSens, NULL);
-        MachineSensorsFailed();
     }
     MachineSensorsEnd();
-    // A read failing in the middle has been reported, and what was listed stands,
-    // but the run must not end as if all was read.
-    return status;
+    return result;
 }

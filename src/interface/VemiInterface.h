@@ -62,6 +62,8 @@ extern int gVemix_dev;  // descriptor of the open device node; 0 before VemiInit
 extern bool gDebugMode; // debug switch: trace every request and the close
 extern bool gVemiOutToStderr; // the channel's own lines (open failure, debug trace) go to
                               // standard error, as standard output carries a document
+extern bool gVemiOpenMessage; // VemiInit prints its failure (not when a document carries it)
+extern int gVemiOpenError;    // the error number of VemiInit's failed open; 0 otherwise
 // When set, PrintVemiError hands its line to this instead of printing it.
 extern void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line);
 

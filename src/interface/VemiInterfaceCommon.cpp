@@ -1,5 +1,6 @@
 // The driver channel's policy, the same over every transport: the open message,
 // the debug lines, the status code, and the wording of a request's outcome.
+#include <errno.h>
 #include <stdio.h>
 
 #include "VemiInterface.h"
@@ -8,6 +9,8 @@
 int gVemix_dev = 0;
 bool gDebugMode = false;
 bool gVemiOutToStderr = false;
+bool gVemiOpenMessage = true;
+int gVemiOpenError = 0;
 void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line) = NULL;
 
 static FILE* ChannelOut(void)
@@ -18,8 +21,10 @@ static FILE* ChannelOut(void)
 int32_t VemiInit(void)
 {
     gVemix_dev = VemiTransportOpen(VEMI_DEVICE_PATH);
+    gVemiOpenError = gVemix_dev == -1 ? errno : 0; // before anything printed can change it
     if (gVemix_dev == -1) {
-        fprintf(ChannelOut(), "Open '%s' failed\n", VEMI_DEVICE_PATH);
+        if (gVemiOpenMessage)
+            fprintf(ChannelOut(), "Open '%s' failed\n", VEMI_DEVICE_PATH);
         return -1;
     }
     return 0;

@@ -49,7 +49,8 @@ void CompareVersion(const json& v, const std::string& text)
     }
 }
 
-// Each sensor's line in order; found rather than split, as a name may hold a line end.
+// Each sensor's line in order, up to the first that failed; found rather than
+// split, as a name may hold a line end.
 void CompareSensors(const json& sensors, const std::string& text)
 {
     size_t at = 0;
@@ -62,6 +63,8 @@ void CompareSensors(const json& sensors, const std::string& text)
         size_t found = text.find(line, at);
         ASSERT_NE(found, std::string::npos) << line;
         at = found + line.size();
+        if (s.is_null())
+            break; // the text ends at the first failed read; the document goes on
     }
 }
 
@@ -116,9 +119,12 @@ TEST(Json, HoldsWhatTheTextReportShowsOnEveryBoard)
             RunResult text = RunVemiCmd({"/s", command}, o), doc = RunVemiCmd({"--json", command}, o);
             SCOPED_TRACE(std::string(board) + " " + command);
             json d = json::parse(doc.out); // one document and nothing else, or this throws
-            EXPECT_EQ(d["json_format_version"], json::array({1, 0}));
+            EXPECT_EQ(d["json_format_version"], json::array({1, 1}));
             EXPECT_EQ(d["exit_status"], doc.exitStatus);
-            EXPECT_EQ(doc.exitStatus, text.exitStatus);
+            // A record the board does not have is an answer in the document, a failure in the text.
+            bool exNotSupported = d.contains("ups") && d["ups"].contains("gpio_ex") &&
+                                  d["ups"]["gpio_ex"].is_object() && !d["ups"]["gpio_ex"]["supported"];
+            EXPECT_EQ(doc.exitStatus, exNotSupported && (text.exitStatus == 1 || text.exitStatus == 3) ? 0 : text.exitStatus);
             EXPECT_EQ(d["errors"].empty(), doc.exitStatus == 0);
             if (d.contains("version"))
                 CompareVersion(d["version"], text.out);

@@ -50,6 +50,16 @@ TEST(Output, AFailingWriteEndsWith255AndOneLineOnStandardErrorUnlessAFailureStan
     EXPECT_EQ(r.err, kFailed);
 }
 
+// The document's end is a write like any other: its failure keeps its cause.
+TEST(Output, AFullDiskIsNamedInEveryStyle)
+{
+    for (const char* style : {"", "--json", "--prometheus"}) {
+        RunResult r = RunVemisim({"--", "/bin/sh", "-c", VemiCmdPath() + " " + style + " /ver >/dev/full"});
+        EXPECT_EQ(r.exitStatus, 255) << style;
+        EXPECT_EQ(r.err, "VemiCmd: cannot write standard output: No space left on device\n") << style;
+    }
+}
+
 TEST(Output, AClosedStandardOutputIsAnErrorAndNeverTheDevice)
 {
     RunOptions o;
