@@ -46,6 +46,7 @@ struct FaultDef {
     bool hasReturned = false;
     uint32_t returned = 0;
     uint32_t delayMs = 0; // the answer comes this late, as from a slow driver
+    int raiseSignal = 0;  // the call ends in this signal, as a driver call that faults
 };
 
 // One request and what the device answered, as a recorder saw it.

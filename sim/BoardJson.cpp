@@ -1,6 +1,7 @@
 // Board files: JSON read with nlohmann-json. Strict: an unknown field or a value out
 // of range is an error naming where it is, so a typo never passes silently.
 #include <ctype.h>
+#include <signal.h>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -238,7 +239,7 @@ void ReadFaults(const json& root, BoardConfig* b)
     for (size_t i = 0; i < list.size(); i++) {
         std::string at = Index("board", "faults", i);
         const json& e = list[i];
-        CheckFields(e, at, {"group", "offset", "status", "sequence", "truncate", "returned", "delay"});
+        CheckFields(e, at, {"group", "offset", "status", "sequence", "truncate", "returned", "delay", "raise"});
         FaultDef f;
         if ((f.anyGroup = !e.contains("group")) == false)
             Set(e, "group", at, &f.group);
@@ -261,8 +262,15 @@ void ReadFaults(const json& root, BoardConfig* b)
             Set(e, "returned", at, &f.returned);
         if (e.contains("delay"))
             f.delayMs = (uint32_t)ToInteger(e["delay"], at + ".delay", 0, 60000);
-        if (f.statuses.empty() && !f.hasTruncate && !f.hasReturned && f.delayMs == 0)
-            Fail(at, "a fault needs 'status', 'sequence', 'truncate', 'returned' or 'delay'");
+        if (e.contains("raise")) {
+            std::string name = ToText(e["raise"], at + ".raise", 8);
+            f.raiseSignal = name == "SEGV" ? SIGSEGV : name == "BUS" ? SIGBUS : name == "ILL" ? SIGILL
+                          : name == "FPE" ? SIGFPE : 0;
+            if (f.raiseSignal == 0)
+                Fail(at + ".raise", "expected \"SEGV\", \"BUS\", \"ILL\" or \"FPE\"");
+        }
+        if (f.statuses.empty() && !f.hasTruncate && !f.hasReturned && f.delayMs == 0 && f.raiseSignal == 0)
+            Fail(at, "a fault needs 'status', 'sequence', 'truncate', 'returned', 'delay' or 'raise'");
         b->faults.push_back(f);
     }
 }

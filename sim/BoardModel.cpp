@@ -359,6 +359,7 @@ uint32_t BoardRequest(BoardModel* m, const void* record)
 
     uint32_t returned = 0;
     bool unmatched = false;
+    int raised = 0;
     if (status == 0) {
         Answer a;
         const FaultDef* fault = nullptr;
@@ -374,6 +375,8 @@ uint32_t BoardRequest(BoardModel* m, const void* record)
             fault = TakeFault(m, rec.indexGroup, rec.indexOffset, &status);
             if (fault != nullptr && fault->delayMs != 0)
                 Delay(m, fault->delayMs);
+            if (fault != nullptr)
+                raised = fault->raiseSignal;
             if (status == 0)
                 a = Serve(m, rec.indexGroup, rec.indexOffset, in);
         }
@@ -398,6 +401,8 @@ uint32_t BoardRequest(BoardModel* m, const void* record)
     for (const std::string& event : m->events)
         Trace(m, event);
     m->events.clear();
+    if (raised != 0 && m->raise)
+        m->raise(raised); // once the request is done with, as a fault at its end would be
     return status;
 }
 

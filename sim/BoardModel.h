@@ -31,6 +31,7 @@ struct BoardModel {
     std::function<void(const std::string&)> warn;   // a line for the user, without '\n'
     std::function<void()> restarted;                 // the board restarted: ends the process, if set
     std::function<void(uint32_t)> delay;             // waits so many real milliseconds
+    std::function<void(int)> raise;                  // a request that faults: the signal, if set
     std::vector<std::string> events; // what the current request did, traced after its line
 };
 

@@ -138,6 +138,7 @@ Simulation* Sim()
         if (write(STDERR_FILENO, text.data(), text.size()) < 0) { /* nowhere else to say it */ }
     };
     sim->model.delay = RealDelay;
+    sim->model.raise = [](int sig) { raise(sig); }; // in the program's own thread, as a real fault
     BoardInit(&sim->model, board);
     return sim;
 }

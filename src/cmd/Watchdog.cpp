@@ -117,6 +117,7 @@ uint32_t TriggerWdt(void*)
     }
     Say("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
     Say("Retriggering...(please Wait)\nPress any key to abort retriggering(cause restart!)\n");
+    PumpOutput(); // shown at once, where the stream takes it
 
     StartKeyWatch(MachineOutput() ? STDERR_FILENO : STDOUT_FILENO);
     uint32_t failed = 0;
