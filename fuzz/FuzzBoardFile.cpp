@@ -7,7 +7,8 @@
 #include <string>
 
 #include "BoardModel.h"
-#include "VemiInterface.h"
+#include "VemiRequest.h"
+#include "VemiStatus.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

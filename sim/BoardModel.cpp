@@ -5,7 +5,8 @@
 
 #include "AddressCheck.h"
 #include "BoardModel.h"
-#include "VemiInterface.h"
+#include "VemiRequest.h"
+#include "VemiStatus.h"
 
 namespace {
 

@@ -25,7 +25,8 @@
 #include "AddressCheck.h"
 #include "BoardModel.h"
 #include "Recorder.h"
-#include "VemiInterface.h"
+#include "VemiRequest.h"
+#include "VemiStatus.h"
 
 namespace {
 

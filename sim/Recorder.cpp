@@ -2,7 +2,8 @@
 
 #include "AddressCheck.h"
 #include "Recorder.h"
-#include "VemiInterface.h"
+#include "VemiRequest.h"
+#include "VemiStatus.h"
 
 RecordedRequest RecordBefore(const vemix_struct& request)
 {

@@ -10,7 +10,8 @@
 
 #include <initializer_list>
 
-#include "VemiInterface.h"
+#include "VemiRequest.h"
+#include "VemiStatus.h"
 
 static void Request(const char* how, int fd)
 {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "BoardModel.h"
-#include "VemiInterface.h"
+#include "VemiRequest.h"
+#include "VemiStatus.h"
 
 namespace {
 

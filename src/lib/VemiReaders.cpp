@@ -1,0 +1,112 @@
+#include "VemiReaders.h"
+
+#include <string.h>
+
+namespace {
+
+uint32_t Read(VemiChannel* channel, VemiService s, void* out, uint32_t size)
+{
+    uint32_t returned = 0;
+    return VemiChannelRequest(channel, s.group, s.offset, NULL, 0, out, size, &returned);
+}
+
+uint32_t Send(VemiChannel* channel, VemiService s, uint8_t* byte)
+{
+    uint32_t returned = 0;
+    return VemiChannelRequest(channel, s.group, s.offset, byte, byte != NULL ? 1 : 0, NULL, 0, &returned);
+}
+
+} // namespace
+
+uint32_t VemiReadVersion(VemiChannel* channel, VemiVersionInfo* info)
+{
+    memset(info, 0, sizeof(*info));
+    return info->status = Read(channel, kVemiVersion, &info->version, sizeof(info->version));
+}
+
+uint32_t VemiReadMainboard(VemiChannel* channel, VemiMainboardInfo* info)
+{
+    memset(info, 0, sizeof(*info));
+    return info->status = Read(channel, kVemiMainboard, &info->board, sizeof(info->board));
+}
+
+const VemiSensorKind* VemiSensorKindOf(uint32_t type)
+{
+    static const VemiSensorKind kinds[] = {{"other", "", false}, {"temperature", "C", false}, {"voltage", "Volt", true},
+                                           {"fan", "RPM", false}, {"other", "", false},      {"current", "A", true}};
+    return &kinds[type < 6 ? type : 0];
+}
+
+uint32_t VemiReadSensorCount(VemiChannel* channel, uint32_t* count)
+{
+    *count = 0;
+    return Read(channel, kVemiSensorCount, count, sizeof(*count));
+}
+
+uint32_t VemiReadSensor(VemiChannel* channel, uint32_t number, VemiSensorInfo* info)
+{
+    memset(info, 0, sizeof(*info));
+    info->number = number;
+    info->status = Read(channel, {kVemiSensorGroup, number}, &info->record, sizeof(info->record));
+    info->kind = VemiSensorKindOf(info->record.sensorType);
+    info->hundredths = info->kind->hundredths ? info->record.reading : info->record.reading * 100;
+    return info->status;
+}
+
+VemiUpsState VemiUpsStateOf(uint8_t statusByte)
+{
+    switch (statusByte & 0xF0) {
+    case 0xA0: return kUpsDisabled;
+    case 0xC0: return kUpsCharging;
+    case 0xD0: return kUpsDischarging;
+    default: return kUpsUnknown;
+    }
+}
+
+void VemiReadUpsState(VemiChannel* channel, VemiUpsInfo* info)
+{
+    memset(info, 0, sizeof(*info));
+    info->statusRead = Read(channel, kVemiUpsStatus, &info->statusByte, sizeof(info->statusByte));
+    if (!VemiUpsPresent(info))
+        return;
+    info->state = VemiUpsStateOf(info->statusByte);
+    info->chargePercent = (info->statusByte & 0x0Fu) * 10;
+    info->chargeMeant = info->state == kUpsCharging || info->state == kUpsDischarging;
+    info->versionRead = Read(channel, kVemiUpsVersion, info->version, sizeof(info->version));
+    info->counterRead = Read(channel, kVemiUpsFailCounter, &info->failCounter, sizeof(info->failCounter));
+    info->timesRead = Read(channel, kVemiUpsFailTimes, info->failTimes, sizeof(info->failTimes));
+}
+
+void VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info)
+{
+    info->gpioRead = Read(channel, kVemiUpsGpio, &info->gpio, sizeof(info->gpio));
+}
+
+void VemiReadUpsGpioEx(VemiChannel* channel, VemiUpsInfo* info)
+{
+    info->gpioExRead = Read(channel, kVemiUpsGpioEx, &info->gpioEx, sizeof(info->gpioEx));
+}
+
+uint32_t VemiReadUserEeprom(VemiChannel* channel, VemiUserEepromInfo* info)
+{
+    memset(info, 0, sizeof(*info));
+    info->status = VemiChannelRequest(channel, kVemiUserEeprom.group, kVemiUserEeprom.offset, NULL, 0, info->bytes,
+                                      sizeof(info->bytes), &info->returned);
+    info->shown = info->returned < VEMI_USER_EEPROM_SIZE ? info->returned : VEMI_USER_EEPROM_SIZE;
+    return info->status;
+}
+
+uint32_t VemiWatchdogPowerControl(VemiChannel* channel, uint8_t mode)
+{
+    return Send(channel, kVemiWdtPowerControl, &mode);
+}
+
+uint32_t VemiWatchdogSetTime(VemiChannel* channel, uint8_t seconds)
+{
+    return Send(channel, kVemiWdtTime, &seconds);
+}
+
+uint32_t VemiWatchdogRetrigger(VemiChannel* channel)
+{
+    return Send(channel, kVemiWdtRetrigger, NULL);
+}

@@ -1,0 +1,92 @@
+// One reader per record: each issues its request, fills a structure with the record
+// and the read's status, and decodes what the record means (a sensor's kind, unit
+// and scale; the UPS's state and charge). They print nothing and decide nothing
+// about output; the reports and the programs do, from these structures.
+#ifndef VEMI_READERS_H
+#define VEMI_READERS_H
+
+#include <stdint.h>
+
+#include "VemiChannel.h"
+#include "VemiRecords.h"
+#include "VemiServices.h"
+#include "VemiStatus.h"
+
+struct VemiVersionInfo {
+    uint32_t status;
+    TVemiVersion version;
+};
+uint32_t VemiReadVersion(VemiChannel* channel, VemiVersionInfo* info);
+
+struct VemiMainboardInfo {
+    uint32_t status;
+    TVemiMainboard board;
+};
+uint32_t VemiReadMainboard(VemiChannel* channel, VemiMainboardInfo* info);
+
+// What a sensor type measures: its kind, its unit ("" for none) and whether the
+// reading counts hundredths of it. Types 0, 4 and above 5 are "other", unitless.
+struct VemiSensorKind {
+    char kind[12];
+    char unit[8];
+    bool hundredths;
+};
+const VemiSensorKind* VemiSensorKindOf(uint32_t type);
+
+// The highest sensor number; a read that writes nothing leaves 0: no sensors.
+uint32_t VemiReadSensorCount(VemiChannel* channel, uint32_t* count);
+
+struct VemiSensorInfo {
+    uint32_t number;
+    uint32_t status;
+    TVemiSensor record; // zeroed before the read: a short record shows no earlier one
+    const VemiSensorKind* kind;
+    int32_t hundredths; // the value in hundredths of the unit: 45 C is 4500, 12.05 Volt 1205
+};
+uint32_t VemiReadSensor(VemiChannel* channel, uint32_t number, VemiSensorInfo* info);
+
+enum VemiUpsState { kUpsDisabled, kUpsCharging, kUpsDischarging, kUpsUnknown };
+
+// The UPS, read in three steps as its report shows it: the state and power-fail
+// data, then each GPIO record. Every value starts at zero and stands as the driver
+// left it, also after a failed read; each read keeps its status.
+struct VemiUpsInfo {
+    uint32_t statusRead; // VEMI_NOT_SUPPORTED: the board has no UPS, nothing else is read
+    uint8_t statusByte;  // high nibble the state, low nibble the charge in tens of percent
+    VemiUpsState state;
+    unsigned chargePercent;
+    bool chargeMeant;    // the charge means something: charging or discharging
+    uint32_t versionRead;
+    uint8_t version[2];  // major, minor
+    uint32_t counterRead;
+    uint16_t failCounter;
+    uint32_t timesRead;
+    uint32_t failTimes[3];
+    uint32_t gpioRead;   // VemiNotSupported: the board has no such record, an answer
+    TVemiGpio gpio;
+    uint32_t gpioExRead;
+    TVemiGpioEx gpioEx;
+};
+void VemiReadUpsState(VemiChannel* channel, VemiUpsInfo* info);
+void VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info);
+void VemiReadUpsGpioEx(VemiChannel* channel, VemiUpsInfo* info);
+inline bool VemiUpsPresent(const VemiUpsInfo* info)
+{
+    return info->statusRead != VEMI_NOT_SUPPORTED;
+}
+VemiUpsState VemiUpsStateOf(uint8_t statusByte);
+
+struct VemiUserEepromInfo {
+    uint32_t status;
+    uint8_t bytes[VEMI_USER_EEPROM_SIZE]; // zeroed: bytes the driver did not write show as 0
+    uint32_t returned;                    // as the driver counted them
+    uint32_t shown;                       // of them, the bytes there are: never more than 128
+};
+uint32_t VemiReadUserEeprom(VemiChannel* channel, VemiUserEepromInfo* info);
+
+// The watchdog: its power-control mode, its time (0 disarms), a retrigger.
+uint32_t VemiWatchdogPowerControl(VemiChannel* channel, uint8_t mode);
+uint32_t VemiWatchdogSetTime(VemiChannel* channel, uint8_t seconds);
+uint32_t VemiWatchdogRetrigger(VemiChannel* channel);
+
+#endif

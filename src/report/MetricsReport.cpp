@@ -1,0 +1,238 @@
+#include "MetricsReport.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "Hundredths.h"
+#include "PromWriter.h"
+#include "RunRecord.h"
+#include "StandardOutput.h"
+
+namespace {
+
+// The families, each collecting its samples until the end. The texts are arrays,
+// not pointers, so that the table costs no relocation at start-up.
+struct Family {
+    char name[32];
+    char type[8];
+    char help[80];
+};
+enum { kInfo, kTemperature, kVoltage, kFan, kCurrent, kRaw, kUpsSupported, kUpsState, kUpsOnBattery,
+       kUpsCharge, kUpsFailures, kUpsFailTime, kUpsGpioSupported, kDeviceOpenErrno, kCollector, kOwn, kSuccess,
+       kFamilies };
+const Family kFamilyTable[kFamilies] = {
+    {"vemi_info", "gauge", "Versions of the firmware interface, the mainboard and its BIOS, as labels."},
+    {"vemi_temperature_celsius", "gauge", "Temperature sensors, in degrees Celsius."},
+    {"vemi_voltage_volts", "gauge", "Voltage sensors, in volts."},
+    {"vemi_fan_speed_rpm", "gauge", "Fan sensors, in revolutions per minute."},
+    {"vemi_current_amperes", "gauge", "Current sensors, in amperes."},
+    {"vemi_sensor_raw", "gauge", "Sensors of other types: the raw reading, no unit, with the type as a label."},
+    {"vemi_ups_supported", "gauge", "Whether the board has the built-in UPS (1) or not (0)."},
+    {"vemi_ups_state", "gauge", "The UPS state: 1 for the current one, 0 for the others."},
+    {"vemi_ups_on_battery", "gauge", "Whether the UPS runs on battery (1: discharging) or not (0)."},
+    {"vemi_ups_charge_ratio", "gauge", "The UPS charge while charging or discharging, as a ratio (1 is full)."},
+    {"vemi_ups_power_failures_total", "counter", "Power failures the UPS has counted."},
+    {"vemi_ups_power_fail_time_raw", "gauge", "The UPS's power-fail times, as it reports them, no unit."},
+    {"vemi_ups_gpio_supported", "gauge", "Whether the board has each GPIO record of the UPS (1) or not (0)."},
+    {"vemi_device_open_errno", "gauge", "The error number of opening /dev/vemix; 0 once it is open."},
+    {"vemi_collector_success", "gauge", "Whether each report read all it reads (1) or failed (0)."},
+    {"", "", ""}, // the program's own families: written whole, with their HELP and TYPE
+    {"vemi_success", "gauge", "Whether the run succeeded (1: exit status 0) or not (0)."},
+};
+
+struct Samples {
+    char* text;
+    size_t length, capacity;
+};
+Samples sSamples[kFamilies];
+FILE* sOut = NULL; // null: standard output, looked up when written
+
+void Append(Samples* f, const char* text, size_t n)
+{
+    if (f->length + n + 1 > f->capacity) {
+        size_t capacity = (f->capacity + n + 1) * 2;
+        char* grown = (char*)realloc(f->text, capacity);
+        if (grown == NULL)
+            return;
+        f->text = grown;
+        f->capacity = capacity;
+    }
+    memcpy(f->text + f->length, text, n);
+    f->length += n;
+    f->text[f->length] = '\0';
+}
+
+void Sample(int family, const char* labels, const char* value)
+{
+    char line[1024]; // labels are built in 256 bytes: a line always fits
+    int n = PromSampleLine(line, sizeof(line), kFamilyTable[family].name, labels, value);
+    if (n > 0 && (size_t)n < sizeof(line))
+        Append(&sSamples[family], line, (size_t)n);
+}
+
+void Labelled(int family, const char* name, const char* labelValue, const char* value)
+{
+    char labels[64] = "";
+    PromLabel(labels, sizeof(labels), name, labelValue, 16);
+    Sample(family, labels, value);
+}
+
+void Number(char* out, size_t size, uint64_t value)
+{
+    snprintf(out, size, "%llu", (unsigned long long)value);
+}
+
+void Begin(const ReportWriter*)
+{
+    for (Samples& f : sSamples)
+        f.length = 0;
+}
+
+void End(const ReportWriter*, int exitStatus)
+{
+    FILE* out = sOut != NULL ? sOut : stdout;
+    char value[24];
+    Number(value, sizeof(value), (uint64_t)gRun.openError);
+    Sample(kDeviceOpenErrno, "", value);
+    for (int i = 0; i < gRun.reportCount; i++)
+        Labelled(kCollector, "collector", gRun.reports[i].name,
+                 gRun.reports[i].state == kReportSucceeded ? "1" : "0");
+    Sample(kSuccess, "", exitStatus == 0 ? "1" : "0");
+    for (int i = 0; i < kFamilies; i++) {
+        if (sSamples[i].length == 0)
+            continue;
+        if (kFamilyTable[i].name[0] != '\0')
+            PromFamily(out, kFamilyTable[i].name, kFamilyTable[i].type, kFamilyTable[i].help);
+        fputs(sSamples[i].text, out);
+    }
+    if (out == stdout)
+        FlushOutput(); // keeps the cause of a failed write
+}
+
+void OpenFailed(const ReportWriter*, int error)
+{
+    gRun.openError = error;
+}
+
+void ReportRequested(const ReportWriter*, const char* name)
+{
+    RunRecordRequest(name);
+}
+
+void ReportBegin(const ReportWriter*, const char* name)
+{
+    RunRecordBegin(name);
+}
+
+void ReportDone(const ReportWriter*, const char* name, bool succeeded)
+{
+    RunRecordDone(name, succeeded);
+}
+
+void MainboardRead(const ReportWriter*, const VemiVersionInfo* v, const VemiMainboardInfo* b)
+{
+    if (b == NULL || b->status != 0)
+        return;
+    char text[32], bios[16], revision[8], labels[256] = "";
+    snprintf(text, sizeof(text), "%u.%02u.%04u", v->version.major, v->version.minor, v->version.build);
+    snprintf(bios, sizeof(bios), "%X.%02X", b->board.biosMajor, b->board.biosMinor);
+    snprintf(revision, sizeof(revision), "G%u", b->board.revision);
+    PromLabel(labels, sizeof(labels), "interface_version", text, sizeof(text));
+    PromLabel(labels, sizeof(labels), "mainboard", b->board.name, sizeof(b->board.name));
+    PromLabel(labels, sizeof(labels), "mainboard_revision", revision, sizeof(revision));
+    PromLabel(labels, sizeof(labels), "bios_version", bios, sizeof(bios));
+    Sample(kInfo, labels, "1");
+}
+
+void SensorRead(const ReportWriter*, const VemiSensorInfo* s)
+{
+    if (s->status != 0)
+        return;
+    char value[32], labels[256] = "", n[16], t[16];
+    if (s->kind->hundredths)
+        FormatHundredths(s->hundredths, value, sizeof(value));
+    else
+        snprintf(value, sizeof(value), "%d", s->record.reading);
+    Number(n, sizeof(n), s->number);
+    Number(t, sizeof(t), s->record.sensorType);
+    // An empty label value is the same as no label: a sensor without a name is its number.
+    bool named = s->record.description[0] != '\0';
+    PromLabel(labels, sizeof(labels), "sensor", named ? s->record.description : n,
+              named ? sizeof(s->record.description) : sizeof(n));
+    PromLabel(labels, sizeof(labels), "number", n, sizeof(n));
+    uint32_t type = s->record.sensorType;
+    int family = type == 1 ? kTemperature : type == 2 ? kVoltage : type == 3 ? kFan : type == 5 ? kCurrent : kRaw;
+    if (family == kRaw)
+        PromLabel(labels, sizeof(labels), "type", t, sizeof(t));
+    Sample(family, labels, value);
+}
+
+void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
+{
+    static const char states[4][12] = {"disabled", "charging", "discharging", "unknown"};
+    // Known when the status read answered: a failed read says nothing either way.
+    if (!VemiUpsPresent(u) || u->statusRead == 0)
+        Sample(kUpsSupported, "", VemiUpsPresent(u) ? "1" : "0");
+    if (!VemiUpsPresent(u))
+        return;
+    if (u->statusRead == 0) {
+        for (int i = 0; i < 4; i++)
+            Labelled(kUpsState, "state", states[i], i == (int)u->state ? "1" : "0");
+        Sample(kUpsOnBattery, "", u->state == kUpsDischarging ? "1" : "0");
+        char ratio[16];
+        snprintf(ratio, sizeof(ratio), "%u.%02u", u->chargePercent / 100, u->chargePercent % 100);
+        if (u->chargeMeant)
+            Sample(kUpsCharge, "", ratio);
+    }
+    char value[32];
+    if (u->counterRead == 0) {
+        Number(value, sizeof(value), u->failCounter);
+        Sample(kUpsFailures, "", value);
+    }
+    for (int i = 0; u->timesRead == 0 && i < 3; i++) {
+        char index[4];
+        Number(index, sizeof(index), (uint64_t)i);
+        Number(value, sizeof(value), u->failTimes[i]);
+        Labelled(kUpsFailTime, "index", index, value);
+    }
+    const struct {
+        uint32_t read;
+        const char* record;
+    } gpio[] = {{u->gpioRead, "gpio"}, {u->gpioExRead, "gpio_ex"}};
+    for (const auto& g : gpio)
+        if (g.read == 0 || VemiNotSupported(g.read)) // a failed read: neither there nor not
+            Labelled(kUpsGpioSupported, "record", g.record, g.read == 0 ? "1" : "0");
+}
+
+} // namespace
+
+ReportWriter MetricsReportWriter(FILE* out)
+{
+    sOut = out;
+    RunRecordReset();
+    ReportWriter w = {};
+    w.goOnAfterFailure = true;
+    w.notSupportedIsAnswer = true;
+    w.begin = Begin;
+    w.end = End;
+    w.openFailed = OpenFailed;
+    w.reportRequested = ReportRequested;
+    w.reportBegin = ReportBegin;
+    w.reportDone = ReportDone;
+    w.mainboardRead = MainboardRead;
+    w.sensorRead = SensorRead;
+    w.upsDone = UpsDone;
+    return w;
+}
+
+void MetricsReportFamily(const char* name, const char* type, const char* help, const char* value)
+{
+    Samples* own = &sSamples[kOwn];
+    char text[512];
+    int n = snprintf(text, sizeof(text), "# HELP %s %s\n# TYPE %s %s\n", name, help, name, type);
+    if (n > 0 && (size_t)n < sizeof(text))
+        Append(own, text, (size_t)n);
+    n = PromSampleLine(text, sizeof(text), name, "", value);
+    if (n > 0 && (size_t)n < sizeof(text))
+        Append(own, text, (size_t)n);
+}

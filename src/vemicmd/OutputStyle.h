@@ -1,0 +1,36 @@
+// How VemiCmd writes its results: as text for people and for scripts that parse it
+// (the default), as one JSON document, or as Prometheus metrics. In the last two,
+// standard output carries the document alone; what is meant for a person goes to
+// standard error.
+#ifndef VEMI_OUTPUT_STYLE_H
+#define VEMI_OUTPUT_STYLE_H
+
+#include <stdint.h>
+
+#include "ReportWriter.h"
+
+enum OutputStyle { kStyleText, kStyleJson, kStyleJsonPretty, kStylePrometheus };
+extern OutputStyle gOutputStyle;
+extern ReportWriter gReportWriter; // the style's writer, which every report writes through
+
+#define EXIT_USAGE 64 // EX_USAGE: the command line was wrong
+
+// Takes the style options out of the arguments, wherever they stand: --json,
+// --json=pretty, --libxo json[,pretty], --libxo=..., --libxo:J[P], --prometheus,
+// and chooses the style's writer. 0, or EXIT_USAGE after one line on standard
+// error naming the problem.
+int32_t TakeOutputStyle(int* argc, char** argv);
+
+// Standard output carries a document (JSON or metrics) instead of text.
+inline bool MachineOutput(void)
+{
+    return gOutputStyle != kStyleText;
+}
+
+// Report text: printed in the text style only.
+void Out(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Text for a person (prompts, progress, messages): standard output in the text
+// style, standard error otherwise.
+void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+#endif

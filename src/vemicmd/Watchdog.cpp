@@ -1,0 +1,154 @@
+// /wdt: arms the hardware watchdog, keeps it from expiring for ten seconds, disarms it.
+// Once armed, only a deliberate key press may leave it armed: a failed retrigger, a
+// signal or an output error disarms it first, since an armed watchdog left behind
+// restarts the machine. Nothing the test does while armed may wait, but for its
+// one-second waits: output is held and goes out as its stream takes it.
+#include <poll.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "ArmedSignals.h"
+#include "ArmedWait.h"
+#include "Commands.h"
+#include "ExitStatus.h"
+#include "HeldOutput.h"
+#include "KeyWatch.h"
+#include "OutputStyle.h"
+#include "VemiInterface.h"
+#include "VemiReaders.h"
+#include "VemiTransport.h"
+
+namespace {
+
+const int kBusyRetries = 3; // a busy disarm is asked again this many times at most
+
+// A busy answer means "try again", and giving up on it restarts the machine: the
+// watchdog is kept alive meanwhile. Only the final outcome is printed.
+uint32_t DisarmWdt(void)
+{
+    uint32_t status = VemiWatchdogSetTime(&gVemiChannel, 0);
+    for (int retry = 0; status == VEMI_DEVICE_BUSY && retry < kBusyRetries; retry++) {
+        VemiWatchdogRetrigger(&gVemiChannel);
+        WaitOneSecond(false);
+        status = VemiWatchdogSetTime(&gVemiChannel, 0);
+    }
+    PrintVemiError("Disabling Wdt", status);
+    return status;
+}
+
+// A genuine fault's handler: the transport alone, the terminal, and a write(2) that
+// is made only when the stream takes it at once.
+void DisarmFromHandler(void)
+{
+    uint8_t off = 0;
+    uint32_t returned = 0;
+    vemix_struct request(kVemiWdtTime.group, kVemiWdtTime.offset, &off, 1, NULL, 0, &returned, NULL);
+    uint32_t status = VemiTransportRequest(gVemix_dev, &request);
+    RestoreTerminalFromHandler();
+    const char* line = status == 0 ? "Disabling Wdt succeeded\n" : "Disabling Wdt failed\n";
+    struct pollfd out = {MachineOutput() ? STDERR_FILENO : STDOUT_FILENO, POLLOUT, 0};
+    if (poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) && write(out.fd, line, strlen(line)) < 0) {
+        /* nothing more to do */
+    }
+}
+
+// The run ends by the caught signal: the document is whole, what the streams take
+// now is written, the rest is dropped, and the process dies as the signal would
+// have made it.
+[[noreturn]] void EndRunBySignal(int sig)
+{
+    StopKeyWatch();
+    WRITE(&gReportWriter, end, -sig);
+    PumpOutput();
+    ReleaseOutput();
+    ReleaseArmedState();
+    EndBySignal(sig);
+}
+
+// The watchdog is settled (disarmed, never armed, or left armed on purpose): what
+// was held may now go out, waiting for its streams. A signal caught while the test
+// guarded the watchdog, up to the moment the signals are handed back, ends the run.
+uint32_t Settle(uint32_t result)
+{
+    StopKeyWatch();
+    if (!DrainOutput() || ArmedEndingSignal() != 0)
+        EndRunBySignal(ArmedEndingSignal());
+    ReleaseArmedState();
+    if (ArmedEndingSignal() != 0)
+        EndRunBySignal(ArmedEndingSignal());
+    ReleaseOutput();
+    return result;
+}
+
+} // namespace
+
+uint32_t TriggerWdt(void*)
+{
+    uint8_t pwrCtrlMode = 1;
+    uint8_t wdtTime = 5;
+    uint8_t retriggerInterval = 2;
+    uint8_t retriggerCount = 5;
+    WatchdogTestRecord record = {wdtTime, retriggerInterval, 0, kWdtNotArmed, 0, false, 0};
+
+    uint32_t status = VemiWatchdogPowerControl(&gVemiChannel, pwrCtrlMode);
+    if (status != 0 && status != VEMI_NOT_SUPPORTED) {
+        char line[96];
+        snprintf(line, sizeof(line), "Enabling Wdt PwrCtrl-Mode failed with error 0x%04X", status);
+        Out("%s\n", line);
+        WRITE(&gReportWriter, failure, "Enabling Wdt PwrCtrl-Mode", status, line);
+        WRITE(&gReportWriter, watchdogTest, &record);
+        return status;
+    }
+
+    GuardArmedState(DisarmFromHandler); // before arming: no moment armed without it
+    HoldOutput(); // what was printed so far goes out now, waiting if need be: nothing is armed yet
+    if (ArmedEndingSignal() != 0) {
+        WRITE(&gReportWriter, watchdogTest, &record);
+        EndRunBySignal(ArmedEndingSignal());
+    }
+    status = VemiWatchdogSetTime(&gVemiChannel, wdtTime);
+    if (status != 0) {
+        PrintVemiError("Setting Wdt time", status);
+        WRITE(&gReportWriter, watchdogTest, &record);
+        return Settle(status);
+    }
+    Say("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
+    Say("Retriggering...(please Wait)\nPress any key to abort retriggering(cause restart!)\n");
+    PumpOutput(); // shown at once, where the stream takes it
+
+    StartKeyWatch(MachineOutput() ? STDERR_FILENO : STDOUT_FILENO);
+    uint32_t failed = 0;
+    WaitEnd end = kWaitDone;
+    for (int i = 0; i < retriggerCount * retriggerInterval && end == kWaitDone; i++) {
+        if (i % retriggerInterval == 0) {
+            failed = VemiWatchdogRetrigger(&gVemiChannel);
+            if (failed != 0) {
+                PrintVemiError("Retriggering Wdt", failed);
+                break;
+            }
+            record.retriggers++;
+        }
+        end = WaitOneSecond(true);
+    }
+    StopKeyWatch();
+
+    // A caught signal wins over a key pressed in the same second.
+    if (end == kWaitKey && ArmedEndingSignal() == 0) {
+        // Leaving the watchdog armed is what the key is for.
+        Say("Retriggering stopped by key press: the watchdog will restart the machine\n");
+        record.outcome = kWdtKeyPressed;
+        WRITE(&gReportWriter, watchdogTest, &record);
+        return Settle(0);
+    }
+    if (failed == 0 && ArmedEndingSignal() == 0)
+        Say("Wdt was retrigger %u times\n", retriggerCount);
+    status = DisarmWdt();
+    int sig = ArmedEndingSignal();
+    record.outcome = sig != 0 ? kWdtSignal : failed != 0 ? kWdtRetriggerFailed : kWdtCompleted;
+    record.signal = sig;
+    record.disarmed = true;
+    record.disarmStatus = status;
+    WRITE(&gReportWriter, watchdogTest, &record);
+    return Settle(failed != 0 ? failed : status);
+}
