@@ -14,8 +14,15 @@ struct SensorDef {
     std::string description; // at most 12 bytes; not terminated when it has 12
 };
 
+// The UPS status byte from a moment on, on the board's clock.
+struct UpsStep {
+    uint64_t atMs = 0;
+    uint8_t status = 0;
+};
+
 struct UpsDef {
     uint8_t status = 0;
+    std::vector<UpsStep> timeline; // when not empty, the status over time, in order
     uint8_t versionMajor = 0, versionMinor = 0;
     uint16_t powerFailCounter = 0;
     uint32_t powerFailTimes[3] = {0, 0, 0};

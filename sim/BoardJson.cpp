@@ -160,8 +160,24 @@ void ReadSensors(const json& root, BoardConfig* b)
 void ReadUps(const json& u, UpsDef* ups)
 {
     const std::string at = "board.ups";
-    CheckFields(u, at, {"status", "version", "powerFailCounter", "powerFailTimes", "gpio", "gpioEx"});
+    CheckFields(u, at, {"status", "timeline", "version", "powerFailCounter", "powerFailTimes", "gpio", "gpioEx"});
     Set(u, "status", at, &ups->status);
+    if (u.contains("timeline")) {
+        const json& steps = ArrayAt(u, "timeline", at);
+        ups->timeline.clear();
+        for (size_t i = 0; i < steps.size(); i++) {
+            std::string where = Index(at, "timeline", i);
+            CheckFields(steps[i], where, {"at", "status"});
+            if (!steps[i].contains("at") || !steps[i].contains("status"))
+                Fail(where, "a step needs 'at' (milliseconds) and 'status'");
+            UpsStep step;
+            step.atMs = (uint64_t)ToInteger(steps[i]["at"], where + ".at", 0, UINT32_MAX);
+            Set(steps[i], "status", where, &step.status);
+            if (!ups->timeline.empty() && step.atMs < ups->timeline.back().atMs)
+                Fail(where + ".at", "the steps must come in time order");
+            ups->timeline.push_back(step);
+        }
+    }
     if (u.contains("version")) {
         CheckFields(u["version"], at + ".version", {"major", "minor"});
         Set(u["version"], "major", at + ".version", &ups->versionMajor);

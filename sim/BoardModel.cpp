@@ -151,11 +151,21 @@ Answer ServeSensor(const BoardConfig& b, uint32_t offset)
     return Bytes(v);
 }
 
-Answer ServeUps(const UpsDef& u, uint32_t offset)
+// The status byte now: the timeline's last step that has come, or the fixed one.
+uint8_t UpsStatusAt(const UpsDef& u, uint64_t nowMs)
+{
+    uint8_t status = u.status;
+    for (const UpsStep& step : u.timeline)
+        if (step.atMs <= nowMs)
+            status = step.status;
+    return status;
+}
+
+Answer ServeUps(const UpsDef& u, uint32_t offset, uint64_t nowMs)
 {
     std::vector<uint8_t> v;
     switch (offset) {
-    case 1: return Bytes({u.status});
+    case 1: return Bytes({UpsStatusAt(u, nowMs)});
     case 2: return Bytes({u.versionMajor, u.versionMinor});
     case 3: v.resize(2); PutLE(&v, 0, u.powerFailCounter, 2); return Bytes(v);
     case 4:
@@ -209,7 +219,7 @@ Answer Serve(BoardModel* m, uint32_t group, uint32_t offset, const std::vector<u
         }
         break;
     case 0x2000: return ServeSensor(b, offset);
-    case 0x5000: return ServeUps(b.ups, offset);
+    case 0x5000: return ServeUps(b.ups, offset, BoardNowMs(m));
     case 0x6000: return ServeWatchdog(m, offset, in);
     case 0x7000:
         if (offset == 0)
