@@ -6,15 +6,15 @@
 # Usage: memcheck.sh VEMISIM VEMICMD
 vemisim=$1 vemicmd=$2
 failed=0
-log=$(mktemp) board=$(mktemp)
-trap 'rm -f "$log" "$board"' EXIT
+log=$(mktemp) board=$(mktemp) lock=$(mktemp)
+trap 'rm -f "$log" "$board" "$lock"' EXIT
 # check BOARD INPUT ARGUMENT...
 check() {
   printf '%s' "$1" >"$board"
   input=$2
   shift 2
   printf '%s' "$input" | "$vemisim" --fast-clock --board "$board" -- valgrind -q --error-exitcode=99 \
-    --leak-check=full --errors-for-leak-kinds=definite "$vemicmd" "$@" >/dev/null 2>"$log"
+    --leak-check=full --errors-for-leak-kinds=definite "$vemicmd" --lock-file="$lock" "$@" >/dev/null 2>"$log"
   rc=$?
   if [ $rc -eq 99 ] || grep -q '==[0-9]*==' "$log"; then
     echo "memcheck: VemiCmd $* on $(cat "$board"): errors"

@@ -113,7 +113,7 @@ static void ToDocument(const char* what, uint32_t status, const char* line)
 
 int32_t VemiMain(int argc, char** argv)
 {
-    int32_t rc = TakeOutputStyle(&argc, argv);
+    int32_t rc = TakeLongOptions(&argc, argv);
     if (rc == 0 && MachineOutput())
         rc = CheckMachineCommandLine(argc, argv);
     if (rc != 0)

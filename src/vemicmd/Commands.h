@@ -10,6 +10,7 @@ uint32_t ShowVersion(void* arg);
 uint32_t ShowVemiSensors(void* arg);
 uint32_t ShowUserEeprom(void* arg);
 uint32_t TriggerWdt(void* arg);
+#define WDT_HELD_BY_VEMID 75 // /wdt's status while vemid holds the watchdog (EX_TEMPFAIL)
 uint32_t ShowDalvInfo(void* arg);
 
 // Run when no command switch was given.

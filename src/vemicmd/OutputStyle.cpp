@@ -9,8 +9,10 @@
 #include "TextReport.h"
 #include "ToolVersion.h"
 #include "VemiInterface.h"
+#include "WatchdogLock.h"
 
 OutputStyle gOutputStyle = kStyleText;
+const char* gWatchdogLockPath = VEMI_WATCHDOG_LOCK;
 ReportWriter gReportWriter; // chosen with the style
 
 namespace {
@@ -52,7 +54,7 @@ int32_t UnknownStyle(const char* style)
 
 } // namespace
 
-int32_t TakeOutputStyle(int* argc, char** argv)
+int32_t TakeLongOptions(int* argc, char** argv)
 {
     int kept = 1;
     bool chosen = false;
@@ -73,6 +75,12 @@ int32_t TakeOutputStyle(int* argc, char** argv)
                 return UnknownStyle(a + 7);
         } else if (strcmp(a, "--prometheus") == 0) {
             style = kStylePrometheus;
+        } else if (strcmp(a, "--lock-file") == 0 || strncmp(a, "--lock-file=", 12) == 0) {
+            const char* value = a[11] != '\0' ? a + 12 : (i + 1 < *argc ? argv[++i] : NULL);
+            if (value == NULL || *value == '\0')
+                return Usage("--lock-file needs a file");
+            gWatchdogLockPath = value;
+            continue;
         } else if (strcmp(a, "--libxo") == 0 || strncmp(a, "--libxo=", 8) == 0 || strncmp(a, "--libxo:", 8) == 0) {
             const char* value = a[7] != '\0' ? a + 8 : (i + 1 < *argc ? argv[++i] : NULL);
             if (value == NULL)

@@ -12,14 +12,15 @@
 enum OutputStyle { kStyleText, kStyleJson, kStyleJsonPretty, kStylePrometheus };
 extern OutputStyle gOutputStyle;
 extern ReportWriter gReportWriter; // the style's writer, which every report writes through
+extern const char* gWatchdogLockPath; // the lock vemid holds on the watchdog (--lock-file)
 
 #define EXIT_USAGE 64 // EX_USAGE: the command line was wrong
 
-// Takes the style options out of the arguments, wherever they stand: --json,
-// --json=pretty, --libxo json[,pretty], --libxo=..., --libxo:J[P], --prometheus,
-// and chooses the style's writer. 0, or EXIT_USAGE after one line on standard
-// error naming the problem.
-int32_t TakeOutputStyle(int* argc, char** argv);
+// Takes the long options out of the arguments, wherever they stand: the styles
+// --json, --json=pretty, --libxo json[,pretty], --libxo=..., --libxo:J[P],
+// --prometheus, and --lock-file FILE; and chooses the style's writer. 0, or
+// EXIT_USAGE after one line on standard error naming the problem.
+int32_t TakeLongOptions(int* argc, char** argv);
 
 // Standard output carries a document (JSON or metrics) instead of text.
 inline bool MachineOutput(void)

@@ -5,6 +5,7 @@
 #include "OutputStyle.h"
 #include "ProgramState.h"
 #include "VemiInterface.h"
+#include "WatchdogLock.h"
 
 uint32_t gIndexGroup = 0;
 uint32_t gIndexOffset = 0;
@@ -23,6 +24,7 @@ void ResetProgramState(void)
     gSilentMode = false;
     gDebugMode = false;
     gOutputStyle = kStyleText;
+    gWatchdogLockPath = VEMI_WATCHDOG_LOCK;
     gVemiOutToStderr = false;
     gVemiOpenMessage = true;
     gVemiOpenError = 0;

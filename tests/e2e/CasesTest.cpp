@@ -33,7 +33,9 @@
 //                      trace, inline JSON. Output or trace without a block is not
 //                      compared. A line ending in \c has no line end (as echo's);
 //                      |{title} stands for the title line, {version} for the version.
-// {vemicmd} in arguments and steps is the path of the built VemiCmd. In traces,
+// {vemicmd} in arguments and steps is the built VemiCmd, with the run's folder's
+// lock file (vemid.pid), as every run of VemiCmd has; {vemid} the built vemid with
+// that file as its pidfile. In traces,
 // the process that a line names is [pid], whatever its number. Cases that wait
 // in real time (real clock, terminals, steps that wait) run once, not again under
 // the sanitizers.
@@ -80,10 +82,13 @@ int SignalNumber(const std::string& name)
     return 0;
 }
 
+// The run's folder holds the lock on the watchdog of the case's machine.
 std::string Substitute(std::string text)
 {
     for (size_t at; (at = text.find("{vemicmd}")) != std::string::npos;)
-        text.replace(at, 9, VemiCmdPath());
+        text.replace(at, 9, VemiCmdPath() + " --lock-file=vemid.pid");
+    for (size_t at; (at = text.find("{vemid}")) != std::string::npos;)
+        text.replace(at, 7, VemidPath() + " -I vemid.pid");
     return text;
 }
 

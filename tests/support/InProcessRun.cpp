@@ -2,10 +2,12 @@
 
 #include <stdio.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "CmdTable.h"
 #include "ExitStatus.h"
 #include "InProcessChannel.h"
+#include "OutputStyle.h"
 #include "ProgramState.h"
 
 // The watchdog test sleeps ten seconds; here its time passes at once.
@@ -38,8 +40,12 @@ int RunToolInProcess(const std::vector<std::string>& args, const uint8_t* input,
     stdout = out;
 
     ResetProgramState();
+    static char lock[64];
+    snprintf(lock, sizeof(lock), "/tmp/vemi-inprocess-%d.lock", (int)getpid());
+    gWatchdogLockPath = lock; // this process's own, not the machine's
     SimChannelAttach(board);
     int status = ExitStatusOf((uint32_t)VemiMain((int)(argv.size() - 1), argv.data()));
+    unlink(lock);
     fflush(stdout);
     clearerr(stdout);
     if (output != nullptr) {

@@ -302,6 +302,7 @@ bool WaitingTestsSkipped()
 }
 
 std::string VemiCmdPath() { return VEMI_TEST_VEMICMD; }
+std::string VemidPath() { return VEMI_TEST_VEMID; }
 
 std::string ControlText(const std::string& text)
 {
@@ -329,6 +330,7 @@ RunResult RunVemiCmd(const std::vector<std::string>& args, const RunOptions& o)
         argv.push_back("--");
     }
     argv.push_back(VemiCmdPath());
+    argv.push_back("--lock-file=vemid.pid"); // each run a machine of its own, as to who holds the watchdog
     argv.insert(argv.end(), args.begin(), args.end());
     RunResult r = Run(argv, o, dir);
     r.trace = ReadFile(dir + "/trace");
@@ -343,6 +345,9 @@ RunResult RunVemisim(const std::vector<std::string>& args, const RunOptions& o)
     argv.insert(argv.end(), args.begin(), args.end());
     RunResult r = Run(argv, o, dir);
     r.trace = ReadFile(dir + "/trace"); // where a case's --trace trace writes
+    for (const std::string& name : o.collect)
+        if (access((dir + "/" + name).c_str(), F_OK) == 0)
+            r.files[name] = ReadFile(dir + "/" + name);
     RemoveDir(dir);
     return r;
 }

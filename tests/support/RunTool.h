@@ -3,6 +3,7 @@
 #ifndef VEMI_TEST_RUN_TOOL_H
 #define VEMI_TEST_RUN_TOOL_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ struct RunOptions {
     Job job = Job::kNoTerminal;
     bool tostop = false;     // the terminal stops background writers
     int timeoutMs = 60000;   // then the run is killed
+    std::vector<std::string> collect; // files of the run's folder to hand back after it
 };
 
 struct RunResult {
@@ -62,6 +64,7 @@ struct RunResult {
     bool acted = false;   // every step was done while the tool ran
     bool terminalSane = true; // the terminal's line mode survived the run (jobs)
     int unreadInput = 0;      // bytes typed at the terminal that no one read (jobs)
+    std::map<std::string, std::string> files; // the collected files that were there
 };
 
 RunResult RunVemiCmd(const std::vector<std::string>& args, const RunOptions& options = {});
@@ -70,6 +73,7 @@ RunResult RunVemisim(const std::vector<std::string>& args, const RunOptions& opt
 
 std::string VemiCmdPath();
 std::string VemisimPath();
+std::string VemidPath();
 
 // In the sanitizer build, tests that mostly wait in real time are left to the
 // normal build, which runs the same code.

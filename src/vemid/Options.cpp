@@ -1,0 +1,78 @@
+#include "Options.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "WatchdogLock.h"
+
+namespace {
+
+int Usage(const char* problem, const char* value)
+{
+    if (problem != NULL)
+        fprintf(stderr, value != NULL ? "vemid: %s: %s\n" : "vemid: %s%s\n", problem, value != NULL ? value : "");
+    fprintf(stderr, "usage: vemid [-dn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]\n"
+                    "             [-I pidfile] [-u file [-L percent] [-p seconds] [-P flagfile]] [-m file]\n");
+    return VEMID_EXIT_USAGE;
+}
+
+// A whole decimal number from `lo` to `hi`.
+bool Number(const char* text, int lo, int hi, int* out)
+{
+    char* end = NULL;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || v < lo || v > hi)
+        return false;
+    *out = (int)v;
+    return true;
+}
+
+} // namespace
+
+int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
+{
+    *o = VemidOptions();
+    o->watchdogSeconds = 60;
+    o->pidFile = VEMI_WATCHDOG_LOCK;
+    o->lowBatteryPercent = 30;
+    o->upsSeconds = 2;
+    int c;
+    bool ok = true;
+    const char* bad = NULL;
+    while (ok && (c = getopt(argc, argv, "dnt:s:e:T:x:I:u:L:p:P:m:")) != -1) {
+        bad = optarg;
+        switch (c) {
+        case 'd': o->foreground = true; break;
+        case 'n': o->neverArm = true; break;
+        case 't': ok = Number(optarg, 2, 255, &o->watchdogSeconds); break;
+        case 's': ok = Number(optarg, 1, 255, &o->feedSeconds); break;
+        case 'e': o->check = optarg; break;
+        case 'T': ok = Number(optarg, 1, 255, &o->checkSeconds); break;
+        case 'x': ok = Number(optarg, 0, 255, &o->shutdownSeconds); break;
+        case 'I': o->pidFile = optarg; break;
+        case 'u': o->upsFile = optarg; break;
+        case 'L': ok = Number(optarg, 0, 100, &o->lowBatteryPercent); break;
+        case 'p': ok = Number(optarg, 1, 3600, &o->upsSeconds); break;
+        case 'P': o->powerDownFlag = optarg; break;
+        case 'm': o->metricsFile = optarg; break;
+        default: return Usage(NULL, NULL);
+        }
+    }
+    if (!ok)
+        return Usage(c == 't' ? "-t: seconds from 2 to 255 expected" : c == 'L' ? "-L: a percentage expected"
+                     : c == 'x' ? "-x: seconds from 0 to 255 expected" : "a number of seconds expected", bad);
+    if (optind != argc)
+        return Usage("unexpected argument", argv[optind]);
+    if (o->feedSeconds == 0)
+        o->feedSeconds = o->watchdogSeconds / 3 > 1 ? o->watchdogSeconds / 3 : 1;
+    if (o->feedSeconds * 2 > o->watchdogSeconds)
+        return Usage("-s: more than half of -t leaves no room for a feed that fails", NULL);
+    if (o->checkSeconds == 0)
+        o->checkSeconds = o->feedSeconds;
+    if (o->check != NULL && o->feedSeconds + o->checkSeconds >= o->watchdogSeconds)
+        return Usage("-s and -T together must stay under -t: the watchdog would expire while a check runs", NULL);
+    return 0;
+}

@@ -1,0 +1,32 @@
+// vemid's command line:
+//   vemid [-dn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]
+//         [-I pidfile] [-u file [-L percent] [-p seconds] [-P flagfile]] [-m file]
+#ifndef VEMID_OPTIONS_H
+#define VEMID_OPTIONS_H
+
+struct VemidOptions {
+    bool foreground;          // -d: stays in the foreground, logs to standard error too
+    bool neverArm;            // -n: reads and writes the files, never touches the watchdog
+    int watchdogSeconds;      // -t: 2 to 255
+    int feedSeconds;          // -s: at least 1, at most half of -t
+    const char* check;        // -e: run through the shell before each feed
+    int checkSeconds;         // -T: the check's time limit
+    int shutdownSeconds;      // -x: armed this long after a stop for a reboot (SIGUSR1)
+    const char* pidFile;      // -I: also the lock on the watchdog
+    const char* upsFile;      // -u: the UPS for NUT's dummy-ups
+    int lowBatteryPercent;    // -L
+    int upsSeconds;           // -p
+    const char* powerDownFlag; // -P: NUT's POWERDOWNFLAG
+    const char* metricsFile;  // -m
+};
+
+#define VEMID_EXIT_USAGE 64       // EX_USAGE
+#define VEMID_EXIT_UNAVAILABLE 69 // EX_UNAVAILABLE: no device, or busy all the start long
+#define VEMID_EXIT_SOFTWARE 70    // EX_SOFTWARE: the watchdog could not be armed
+#define VEMID_EXIT_OSERR 71       // EX_OSERR: the pidfile, or detaching, failed
+#define VEMID_EXIT_RUNNING 75     // EX_TEMPFAIL: another vemid holds the watchdog
+
+// 0, or VEMID_EXIT_USAGE after the problem and the usage on standard error.
+int ParseVemidOptions(int argc, char** argv, VemidOptions* options);
+
+#endif

@@ -1,0 +1,71 @@
+#include "StopSignals.h"
+
+#include <unistd.h>
+
+volatile sig_atomic_t gStopSignal = 0;
+
+namespace {
+
+const int kStops[] = {
+    SIGTERM, SIGINT, SIGUSR1, SIGQUIT, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ,
+#ifdef __linux__
+    SIGIO, SIGPWR, SIGSTKFLT,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+    SIGILL, SIGTRAP, SIGABRT, SIGFPE, SIGBUS, SIGSEGV, SIGSYS,
+};
+sigset_t sOpen;
+
+bool IsFault(int sig)
+{
+    return sig == SIGILL || sig == SIGTRAP || sig == SIGABRT || sig == SIGFPE || sig == SIGBUS ||
+           sig == SIGSEGV || sig == SIGSYS;
+}
+
+void OnStop(int sig, siginfo_t* info, void*)
+{
+    bool sent = (info->si_code == SI_USER || info->si_code == SI_QUEUE) && info->si_pid != getpid();
+    if (IsFault(sig) && !sent) {
+        signal(sig, SIG_DFL); // returning would fault again: end here, and let the watchdog act
+        raise(sig);
+        return;
+    }
+    if (gStopSignal == 0)
+        gStopSignal = sig;
+}
+
+} // namespace
+
+void InstallStopSignals(void)
+{
+    struct sigaction stop = {};
+    stop.sa_sigaction = OnStop;
+    stop.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigfillset(&stop.sa_mask);
+    sigset_t held;
+    sigemptyset(&held);
+    for (int sig : kStops) {
+        sigaction(sig, &stop, nullptr);
+        if (!IsFault(sig))
+            sigaddset(&held, sig);
+    }
+#ifdef SIGRTMIN
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++) {
+        sigaction(sig, &stop, nullptr);
+        sigaddset(&held, sig);
+    }
+#endif
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    const int ignored[] = {SIGHUP, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU};
+    for (int sig : ignored)
+        sigaction(sig, &ignore, nullptr);
+    sigprocmask(SIG_BLOCK, &held, &sOpen);
+}
+
+const sigset_t* StopSignalsOpen(void)
+{
+    return &sOpen;
+}
