@@ -37,7 +37,7 @@ void PrepareAttributes(posix_spawnattr_t* attr)
 
 } // namespace
 
-CheckOutcome RunHealthCheck(const char* command, int seconds, volatile const int* stopped, int* detail)
+CheckOutcome RunHealthCheck(const char* command, int seconds, volatile const sig_atomic_t* stopped, int* detail)
 {
     posix_spawnattr_t attr;
     PrepareAttributes(&attr);

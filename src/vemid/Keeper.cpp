@@ -131,7 +131,7 @@ int KeepWatchdog(const VemidOptions* o, VemiChannel* channel, UpsFile* ups)
     LogThrottle feedLog = {}, checkLog = {};
     unsigned failuresInARow = 0;
     const int64_t feedMs = o->feedSeconds * 1000LL, upsMs = o->upsSeconds * 1000LL;
-    int64_t nextFeed = NowMs() + feedMs, nextUps = NowMs();
+    int64_t nextFeed = NowMs() + feedMs, nextUps = NowMs(), lastHealthy = 0;
     if (o->metricsFile != NULL)
         WriteMetricsFile(o->metricsFile, channel, &c);
     for (;;) {
@@ -139,7 +139,11 @@ int KeepWatchdog(const VemidOptions* o, VemiChannel* channel, UpsFile* ups)
             break;
         int64_t start = NowMs();
         if (start >= nextFeed) {
-            bool healthy = Healthy(o, &c, &checkLog, start);
+            // A feed asked again soon after it failed stands on the check just passed.
+            bool recheck = failuresInARow == 0 || start - lastHealthy >= feedMs;
+            bool healthy = !recheck || Healthy(o, &c, &checkLog, start);
+            if (healthy && recheck)
+                lastHealthy = start;
             if (gStopSignal != 0)
                 continue; // the stop comes first
             nextFeed = start + feedMs;
