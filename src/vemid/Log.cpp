@@ -10,6 +10,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "StopSignals.h"
+
 namespace {
 
 const int kFacilityDaemon = 3 << 3;
@@ -37,11 +39,16 @@ void ConnectSyslog(void)
     }
 }
 
-// Written only when the stream takes it at once.
+// Written only when the stream takes it at once, or nearly.
 bool WriteNow(int fd, const char* text, size_t len)
 {
     struct pollfd p = {fd, POLLOUT, 0};
-    return poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) && write(fd, text, len) == (ssize_t)len;
+    if (poll(&p, 1, 0) != 1 || !(p.revents & POLLOUT))
+        return false;
+    GuardWrite(true); // writable is no promise that the whole line fits
+    bool written = write(fd, text, len) == (ssize_t)len;
+    GuardWrite(false);
+    return written;
 }
 
 } // namespace

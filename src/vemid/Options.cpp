@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "WatchdogLock.h"
@@ -28,6 +29,20 @@ bool Number(const char* text, int lo, int hi, int* out)
         return false;
     *out = (int)v;
     return true;
+}
+
+// The path as seen from here: a detached vemid works from the root folder.
+const char* Absolute(const char* path)
+{
+    char here[4096];
+    if (path == NULL || path[0] == '/' || getcwd(here, sizeof(here)) == NULL)
+        return path;
+    size_t size = strlen(here) + strlen(path) + 2;
+    char* whole = (char*)malloc(size);
+    if (whole == NULL)
+        return path;
+    snprintf(whole, size, "%s/%s", here, path);
+    return whole;
 }
 
 } // namespace
@@ -66,6 +81,9 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
                      : c == 'x' ? "-x: seconds from 0 to 255 expected" : "a number of seconds expected", bad);
     if (optind != argc)
         return Usage("unexpected argument", argv[optind]);
+    const char** paths[] = {&o->pidFile, &o->upsFile, &o->powerDownFlag, &o->metricsFile};
+    for (const char** path : paths)
+        *path = Absolute(*path);
     if (o->feedSeconds == 0)
         o->feedSeconds = o->watchdogSeconds / 3 > 1 ? o->watchdogSeconds / 3 : 1;
     if (o->feedSeconds * 2 > o->watchdogSeconds)

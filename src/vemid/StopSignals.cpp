@@ -1,5 +1,6 @@
 #include "StopSignals.h"
 
+#include <sys/time.h>
 #include <unistd.h>
 
 volatile sig_atomic_t gStopSignal = 0;
@@ -7,7 +8,7 @@ volatile sig_atomic_t gStopSignal = 0;
 namespace {
 
 const int kStops[] = {
-    SIGTERM, SIGINT, SIGUSR1, SIGQUIT, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ,
+    SIGTERM, SIGINT, SIGUSR1, SIGQUIT, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ,
 #ifdef __linux__
     SIGIO, SIGPWR, SIGSTKFLT,
 #endif
@@ -17,6 +18,7 @@ const int kStops[] = {
     SIGILL, SIGTRAP, SIGABRT, SIGFPE, SIGBUS, SIGSEGV, SIGSYS,
 };
 sigset_t sOpen;
+bool sInstalled = false; // before, nothing is armed and a write may wait
 
 bool IsFault(int sig)
 {
@@ -34,6 +36,14 @@ void OnStop(int sig, siginfo_t* info, void*)
     }
     if (gStopSignal == 0)
         gStopSignal = sig;
+}
+
+// SIGALRM is a stop when another process sends it; from vemid's own timer it only
+// interrupts the write the timer guards, so it is caught without SA_RESTART.
+void OnAlarm(int sig, siginfo_t* info, void* context)
+{
+    if (info->si_code == SI_USER || info->si_code == SI_QUEUE)
+        OnStop(sig, info, context);
 }
 
 } // namespace
@@ -57,15 +67,29 @@ void InstallStopSignals(void)
         sigaddset(&held, sig);
     }
 #endif
+    struct sigaction alarm = {};
+    alarm.sa_sigaction = OnAlarm;
+    alarm.sa_flags = SA_SIGINFO;
+    sigfillset(&alarm.sa_mask);
+    sigaction(SIGALRM, &alarm, nullptr);
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     const int ignored[] = {SIGHUP, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU};
     for (int sig : ignored)
         sigaction(sig, &ignore, nullptr);
     sigprocmask(SIG_BLOCK, &held, &sOpen);
+    sInstalled = true;
 }
 
 const sigset_t* StopSignalsOpen(void)
 {
     return &sOpen;
+}
+
+void GuardWrite(bool on)
+{
+    if (!sInstalled)
+        return;
+    struct itimerval timer = {{0, 0}, {0, on ? 50000 : 0}};
+    setitimer(ITIMER_REAL, &timer, nullptr);
 }

@@ -32,6 +32,7 @@ struct Case {
     std::vector<Step> steps;
     Expect expect;
     bool fastClock = false;
+    Output output = Output::kCapture; // kFullPipe: read only after 8 s
 };
 
 void PrintTo(const Case& c, std::ostream* os)
@@ -92,6 +93,8 @@ TEST_P(Vemid, Case)
         args.insert(args.end(), {"--board", c.board});
     if (c.fastClock)
         args.push_back("--fast-clock");
+    o.output = c.output;
+    o.readAfterMs = 8000;
     args.push_back("--");
     for (const std::string& a : c.command)
         args.push_back(Replace(a));
@@ -146,6 +149,15 @@ const Case kCases[] = {
      {After(5000, Step::kSignal, "", SIGTERM)},
      {0, 0, {"0x6000/0x6 in=- out=0 status=0x708"}, {}, {"Feeding the watchdog failed: Device Busy (1 in a row)",
                                                         "feeding again after 2 failed tries"}}},
+    {"AFullPipeHoldsUpNoFeed", kBusyFeeds, {"/bin/sh", "-c", kExecVemid + " 2>&1"},
+     {After(6000, Step::kSignal, "", SIGTERM)},
+     {0, 0, {"0x6000/0x6 in=- out=0 status=0x708", "event watchdog disarmed", "at most 1 s without one"}},
+     false, Output::kFullPipe},
+    {"DetachedItKeepsToTheFilesNamedWhereItStarted", "",
+     {"/bin/sh", "-c", "{vemid} -t 3 -s 1 -u board.dev -p 1; echo started: $?; sleep 2; cp board.dev seen; "
+                       "kill $(cat vemid.pid)"}, {},
+     {0, 0, {"event watchdog disarmed"}, {}, {}, {"started: 0"},
+      {{"seen", "ups.status: \"OL CHRG\""}, {"board.dev", ""}, {"vemid.pid", ""}}}},
     {"ASecondInstanceIsRefused", "",
      {"/bin/sh", "-c", kVemid + " & sleep 1; " + kVemid + "; echo second: $?; kill $!; wait"}, {},
      {0, 0, {"event watchdog disarmed"}, {}, {"already running: pid"}, {"second: 75"}}},
@@ -163,7 +175,7 @@ const Case kCases[] = {
      {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
      {After(1500, Step::kShell, "cp board.dev before"), After(1500, Step::kShell, "cp board.dev standing"),
       After(2500, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {"UPS state unknown for 3 reads: board.dev removed"}, {},
+     {0, 0, {}, {}, {"UPS state unknown for 3 reads: /", "/board.dev removed"}, {},
       {{"before", "ups.status: \"OL CHRG\""}, {"standing", "ups.status: \"OL CHRG\""}}}},
     {"ADisabledUpsIsLinePowerWithoutBackup", R"({"ups": {"status": "0xA0"}})",
      {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
