@@ -131,7 +131,7 @@ int KeepWatchdog(const VemidOptions* o, VemiChannel* channel, UpsFile* ups)
     LogThrottle feedLog = {}, checkLog = {};
     unsigned failuresInARow = 0;
     const int64_t feedMs = o->feedSeconds * 1000LL, upsMs = o->upsSeconds * 1000LL;
-    int64_t nextFeed = NowMs() + feedMs, nextUps = NowMs(), lastHealthy = 0;
+    int64_t nextFeed = NowMs() + feedMs, nextUps = NowMs() + upsMs, lastHealthy = 0;
     if (o->metricsFile != NULL)
         WriteMetricsFile(o->metricsFile, channel, &c);
     for (;;) {

@@ -43,6 +43,14 @@ int main(int argc, char** argv)
         PidFileRemove(o.pidFile, pidFile);
         return error;
     }
+    // NUT's driver cannot start without the UPS file: it is there once the start returns.
+    UpsFile ups;
+    if (o.upsFile != NULL) {
+        VemiMainboardInfo board;
+        VemiReadMainboard(&channel, &board);
+        UpsFileStart(&ups, o.upsFile, o.lowBatteryPercent, &board);
+        UpsFileRound(&ups, &channel);
+    }
     // Armed before detaching: a start that fails shows in the start's exit status.
     if (!o.foreground && !Detach())
         Log(kLogError, "cannot detach: %s: running in the foreground", strerror(errno));
@@ -50,12 +58,6 @@ int main(int argc, char** argv)
     PidFileWrite(pidFile);
     LockMemoryAndRaisePriority();
 
-    UpsFile ups;
-    if (o.upsFile != NULL) {
-        VemiMainboardInfo board;
-        VemiReadMainboard(&channel, &board);
-        UpsFileStart(&ups, o.upsFile, o.lowBatteryPercent, &board);
-    }
     int status = KeepWatchdog(&o, &channel, o.upsFile != NULL ? &ups : NULL);
     if (o.upsFile != NULL)
         UpsFileRemove(&ups);
