@@ -11,6 +11,7 @@
 #endif
 
 #include "Log.h"
+#include "Options.h"
 
 void LockMemoryAndRaisePriority(void)
 {
@@ -26,13 +27,32 @@ void LockMemoryAndRaisePriority(void)
 #endif
 }
 
+namespace {
+int sStarter = -1; // the pipe to the starting process, while it waits
+}
+
 bool Detach(void)
 {
-    pid_t pid = fork();
-    if (pid < 0)
+    int ready[2];
+    if (pipe(ready) != 0)
         return false;
-    if (pid > 0)
-        _exit(0); // the start succeeded: the watchdog is armed and in the child's hands
+    fcntl(ready[1], F_SETFD, FD_CLOEXEC); // a health check must not hold the start up
+    pid_t pid = fork();
+    if (pid < 0) {
+        close(ready[0]);
+        close(ready[1]);
+        return false;
+    }
+    if (pid > 0) {
+        close(ready[1]);
+        char byte;
+        ssize_t n;
+        while ((n = read(ready[0], &byte, 1)) < 0 && errno == EINTR) {
+        }
+        _exit(n == 1 ? 0 : VEMID_EXIT_OSERR);
+    }
+    close(ready[0]);
+    sStarter = ready[1];
     setsid();
     if (chdir("/") != 0) { /* stays where it started */ }
     int null = open("/dev/null", O_RDWR);
@@ -44,4 +64,13 @@ bool Detach(void)
             close(null);
     }
     return true;
+}
+
+void StartComplete(void)
+{
+    if (sStarter < 0)
+        return;
+    if (write(sStarter, "", 1) != 1) { /* the starting process has gone: nothing waits */ }
+    close(sStarter);
+    sStarter = -1;
 }

@@ -7,8 +7,10 @@
 void LockMemoryAndRaisePriority(void);
 
 // Leaves the terminal and the starting process: a daemon of its own session, in
-// the root folder, standard streams on /dev/null. False, with errno, on failure;
-// the starting process exits 0 in the child's place.
+// the root folder, standard streams on /dev/null. False, with errno, on failure.
+// The starting process waits for StartComplete, then exits 0 (or 71 when the
+// daemon ended first): once the start returns, the pidfile names the daemon.
 bool Detach(void);
+void StartComplete(void);
 
 #endif

@@ -56,6 +56,7 @@ int main(int argc, char** argv)
         Log(kLogError, "cannot detach: %s: running in the foreground", strerror(errno));
     LogOpen(o.foreground);
     PidFileWrite(pidFile);
+    StartComplete();
     LockMemoryAndRaisePriority();
 
     int status = KeepWatchdog(&o, &channel, o.upsFile != NULL ? &ups : NULL);
