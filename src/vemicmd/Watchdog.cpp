@@ -163,7 +163,8 @@ uint32_t TestWatchdog(void)
 uint32_t TriggerWdt(void*)
 {
     int lock = -1;
-    if (TakeWatchdogLock(gWatchdogLockPath, &lock) == EWOULDBLOCK) {
+    long holder = 0;
+    if (TakeWatchdogLock(gWatchdogLockPath, &lock, &holder) == EWOULDBLOCK) {
         char line[PATH_MAX + 96];
         snprintf(line, sizeof(line), "Watchdog held by vemid (lock on %s): not tested", gWatchdogLockPath);
         Out("%s\n", line);
@@ -172,8 +173,10 @@ uint32_t TriggerWdt(void*)
         WRITE(&gReportWriter, watchdogTest, &record);
         return WDT_HELD_BY_VEMID;
     }
+    if (lock >= 0)
+        NameWatchdogHolder(lock);
     uint32_t status = TestWatchdog();
     if (lock >= 0)
-        close(lock);
+        ReleaseWatchdogLock(lock);
     return status;
 }

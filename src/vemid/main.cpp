@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     int error = PidFileOpen(o.pidFile, &pidFile, &holder);
     if (error != 0) {
         if (error == EWOULDBLOCK)
-            Log(kLogError, "already running: pid %ld holds %s", holder, o.pidFile);
+            Log(kLogError, "the watchdog is held: pid %ld has the lock on %s", holder, o.pidFile);
         else
             Log(kLogError, "%s: %s", o.pidFile, strerror(error));
         return error == EWOULDBLOCK ? VEMID_EXIT_RUNNING : VEMID_EXIT_OSERR;

@@ -161,7 +161,12 @@ const Case kCases[] = {
       {{"seen", "ups.status: \"OL CHRG\""}, {"board.dev", ""}, {"vemid.pid", ""}}}},
     {"ASecondInstanceIsRefused", "",
      {"/bin/sh", "-c", kVemid + " & sleep 1; " + kVemid + "; echo second: $?; kill $!; wait"}, {},
-     {0, 0, {"event watchdog disarmed"}, {}, {"already running: pid"}, {"second: 75"}}},
+     {0, 0, {"event watchdog disarmed"}, {}, {"the watchdog is held: pid "}, {"second: 75"}}},
+    {"AWatchdogTestInTheMeantimeKeepsItFromStarting", "",
+     {"/bin/sh", "-c", "{vemicmd} /s /wdt >wdt.out & sleep 1; " + kVemid + " 2>vemid.err; echo vemid: $?; "
+                       "grep -q \"held: pid $! has the lock\" vemid.err && echo test named; wait; "
+                       "[ -s vemid.pid ] || echo named no one after"}, {},
+     {0, 0, {"0x6000/0x0 in=05"}, {"0x6000/0x0 in=03"}, {}, {"vemid: 75\ntest named\nnamed no one after"}}},
     {"TheWatchdogTestIsRefusedWhileVemidRuns", "",
      {"/bin/sh", "-c", kVemid + " & sleep 1; {vemicmd} /s /wdt; echo wdt: $?; kill $!; wait"}, {},
      {0, 0, {}, {"0x6000/0x0 in=05"}, {}, {"Watchdog held by vemid (lock on vemid.pid): not tested", "wdt: 75"}}},
