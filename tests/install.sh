@@ -9,7 +9,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "install: $*"; exit 1; }
-for f in sbin/VemiCmd bin/vemisim share/man/man8/VemiCmd.8 share/man/man1/vemisim.1 \
+for f in sbin/VemiCmd sbin/vemid bin/vemisim share/man/man8/VemiCmd.8 share/man/man8/vemid.8 share/man/man1/vemisim.1 \
          share/man/man5/vemisim-board.5 share/vemisim/boards/default.json; do
   [ -e "$prefix/$f" ] || fail "missing $f"
 done

@@ -15,7 +15,7 @@
 namespace {
 
 const int kFacilityDaemon = 3 << 3;
-bool sToStderr = false;
+int sStderrUpTo = kLogNone; // the least urgent level standard error takes
 int sSyslog = -1;     // a datagram socket of this process's own, that never blocks
 unsigned sDropped = 0; // messages the log did not take
 
@@ -53,10 +53,11 @@ bool WriteNow(int fd, const char* text, size_t len)
 
 } // namespace
 
-void LogOpen(bool toStandardError)
+void LogOpen(LogLevel standardErrorUpTo)
 {
-    sToStderr = toStandardError;
-    ConnectSyslog();
+    sStderrUpTo = standardErrorUpTo;
+    if (sSyslog < 0)
+        ConnectSyslog();
 }
 
 void Log(LogLevel level, const char* format, ...)
@@ -72,17 +73,19 @@ void Log(LogLevel level, const char* format, ...)
         size_t at = strlen(message);
         snprintf(message + at, sizeof(message) - at, " (%u earlier messages dropped)", sDropped);
     }
-    bool taken = false;
+    bool wanted = false, taken = false;
     char line[600];
     if (sSyslog >= 0) {
         int len = snprintf(line, sizeof(line), "<%d>vemid[%d]: %s", kFacilityDaemon | level, (int)getpid(), message);
+        wanted = true;
         taken = send(sSyslog, line, (size_t)len, 0) == len;
     }
-    if (sToStderr) {
+    if (level <= sStderrUpTo) {
         int len = snprintf(line, sizeof(line), "vemid: %s\n", message);
+        wanted = true;
         taken = WriteNow(STDERR_FILENO, line, (size_t)len) || taken;
     }
-    sDropped = taken || (sSyslog < 0 && !sToStderr) ? 0 : sDropped + 1;
+    sDropped = taken || !wanted ? 0 : sDropped + 1;
 }
 
 bool LogAllowed(LogThrottle* t, int64_t nowMs)

@@ -6,9 +6,11 @@
 
 #include <stdint.h>
 
-enum LogLevel { kLogError = 3, kLogWarning = 4, kLogNotice = 5, kLogInfo = 6 };
+enum LogLevel { kLogNone = -1, kLogError = 3, kLogWarning = 4, kLogNotice = 5, kLogInfo = 6 };
 
-void LogOpen(bool toStandardError);
+// Messages go to syslog, and those at `standardErrorUpTo` or more urgent to
+// standard error too.
+void LogOpen(LogLevel standardErrorUpTo);
 void Log(LogLevel level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // A message that repeats while a condition lasts: the first time, then at most

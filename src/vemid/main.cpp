@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     VemidOptions o;
     if (int rc = ParseVemidOptions(argc, argv, &o))
         return rc;
-    LogOpen(true); // a start that fails says why where it was started
+    LogOpen(o.foreground ? kLogInfo : kLogError); // a start that fails says why where it was started
 
     int pidFile = -1;
     long holder = 0;
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     // Armed before detaching: a start that fails shows in the start's exit status.
     if (!o.foreground && !Detach())
         Log(kLogError, "cannot detach: %s: running in the foreground", strerror(errno));
-    LogOpen(o.foreground);
+    LogOpen(o.foreground ? kLogInfo : kLogNone);
     PidFileWrite(pidFile);
     StartComplete();
     LockMemoryAndRaisePriority();
