@@ -8,74 +8,22 @@
 //    stub, and both without a device (each then prints its open failure); and
 //    VemiCmd --json /ver beside the stub.
 // Usage: process_bench VEMISIM VEMICMD TINY_DEVICE_SO VER_IN_C [RUNS]
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "BoardModel.h"
+#include "ProcessRun.h"
 
 namespace {
 
 const uint64_t kSize = 64ull << 20;
 const uint64_t kSeed = 7;
-
-struct Outcome {
-    double seconds = 0;
-    long maxRssKiB = 0;
-    int status = -1;
-    std::string err;
-};
-
-Outcome Run(const std::vector<std::string>& argv, const std::string& preload = "")
-{
-    std::string errPath = "/tmp/process-bench-stderr";
-    struct timespec t0, t1;
-    clock_gettime(CLOCK_MONOTONIC, &t0);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int devnull = open("/dev/null", O_WRONLY);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(devnull, 1);
-        dup2(err, 2);
-        if (!preload.empty())
-            setenv("LD_PRELOAD", preload.c_str(), 1);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back((char*)a.c_str());
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage ru;
-    wait4(pid, &status, 0, &ru);
-    clock_gettime(CLOCK_MONOTONIC, &t1);
-    Outcome o;
-    o.seconds = (double)(t1.tv_sec - t0.tv_sec) + (double)(t1.tv_nsec - t0.tv_nsec) / 1e9;
-    o.maxRssKiB = ru.ru_maxrss;
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errPath);
-    o.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return o;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 long long CallgrindInstructions(const std::vector<std::string>& argv, const std::string& preload)
 {

@@ -124,9 +124,16 @@ void UpsFileRound(UpsFile* file, VemiChannel* channel)
         Remove(file);
         return;
     }
+    int charge = ups.chargeMeant ? (int)ups.chargePercent : -1, counter = ups.counterRead == 0 ? ups.failCounter : -1;
+    if (file->written && line == file->writtenLine && charge == file->charge && counter == file->counter &&
+        access(file->path, F_OK) == 0)
+        return;
     Snapshot snapshot = {file, &ups, line};
     if (WriteFileWhole(file->path, Fill, &snapshot)) {
         file->written = true;
+        file->writtenLine = line;
+        file->charge = charge;
+        file->counter = counter;
         file->writeFailures = 0;
     } else if (file->writeFailures++ == 0) {
         Log(kLogError, "%s: cannot write: %s", file->path, strerror(errno));

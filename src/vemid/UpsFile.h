@@ -20,8 +20,10 @@ enum UpsLine { kLineUnknown, kLineOnline, kLineOnBattery, kLineLowBattery, kLine
 struct UpsFile {
     const char* path;
     int lowPercent;
-    char mfr[16], model[32]; // from the mainboard, escaped
-    UpsLine line;            // as last written
+    char mfr[20], model[40]; // from the mainboard, escaped: 8 characters, each at most 2
+    UpsLine line;            // as last read
+    UpsLine writtenLine;     // what the file says,
+    int charge, counter;     //   and its charge and counter (-1: not published)
     int misses;              // reads in a row that gave no state
     bool written;            // the file stands
     unsigned writeFailures;  // in a row: the first is logged
@@ -30,7 +32,9 @@ struct UpsFile {
 void UpsFileStart(UpsFile* file, const char* path, int lowPercent, const VemiMainboardInfo* board);
 
 // One read of the UPS and what it means for the file; each change of state is one
-// log line.
+// log line. The file is written again only when what it says changes (or it has
+// gone): dummy-loop reads it anyway, and an appliance's flash is spared a write
+// every few seconds.
 void UpsFileRound(UpsFile* file, VemiChannel* channel);
 
 // vemid stops: the file goes, so that NUT does not report the last state for ever.
