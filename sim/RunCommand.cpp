@@ -13,22 +13,11 @@
 
 #include <string>
 
+#include "EndingSignals.h"
 #include "ProcessTree.h"
 
 namespace {
 
-// Every signal that would end vemisim, besides the real-time ones: vemisim waits for
-// them and passes them on instead.
-const int kPassedOn[] = {
-    SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
-    SIGXFSZ, SIGILL, SIGTRAP, SIGABRT, SIGFPE, SIGBUS, SIGSEGV, SIGSYS,
-#ifdef __linux__
-    SIGIO, SIGPWR, SIGSTKFLT,
-#endif
-#ifdef SIGEMT
-    SIGEMT,
-#endif
-};
 const int kStops[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 const int64_t kGraceMs = 250; // a running program's own board sees its deadline first
 
@@ -176,7 +165,7 @@ RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd)
     sigset_t waited, original;
     sigemptyset(&waited);
     sigaddset(&waited, SIGCHLD);
-    for (int sig : kPassedOn)
+    for (int sig : kVemiEndingSignals)
         sigaddset(&waited, sig);
 #ifdef SIGRTMIN
     for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)

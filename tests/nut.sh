@@ -26,6 +26,7 @@ stop() {
   rm -rf "$work"
 }
 trap stop EXIT
+trap 'exit 1' HUP INT TERM # the clean-up runs however the test ends
 fail() { echo "nut: FAILED: $*"; for f in "$work"/*.log; do echo "== $f"; tail -5 "$f"; done; exit 1; }
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 cd "$work" || exit 1

@@ -4,13 +4,14 @@
 # pid in the pidfile, then waits), around the real vemid under the simulated board:
 # the rc.conf variables reach vemid's command line; a stop for a reboot leaves the
 # watchdog armed for vemid_shutdown_timeout, a stop by hand or for single-user mode
-# disarms it.
+# disarms it. Each run is bounded: timeout ends vemisim, which ends vemid.
 # Usage: rcd.sh SOURCE_DIR VEMISIM VEMID
 set -u
 src=$1 vemisim=$2 vemid=$3
 script=$src/packaging/freebsd/files/vemid.in
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' HUP INT TERM
 failed=0
 fail() { echo "rc.d: FAILED: $*"; failed=1; }
 sh -n "$script" || { echo "rc.d: FAILED: the script does not parse"; exit 1; }
@@ -37,7 +38,7 @@ case_() {
   rm -f "$work/trace"
   rc=0
   vemid_enable=YES vemid_timeout=4 vemid_shutdown_timeout=2 vemid_flags="-s 1 -e 'test -d /'" \
-    "$vemisim" --trace "$work/trace" -- sh -c "
+    timeout -k 5 30 "$vemisim" --trace "$work/trace" -- sh -c "
       sh '$work/vemid' start && sleep 1.5 && rc_shutdown='$shutdown' sh '$work/vemid' stop" >"$work/out" 2>&1 || rc=$?
   [ $rc -eq "$expected" ] || fail "$name: exit $rc, not $expected: $(cat "$work/out")"
   for line in "$@"; do

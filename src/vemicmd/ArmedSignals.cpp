@@ -6,23 +6,11 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "EndingSignals.h"
 #include "ExitStatus.h"
 
 namespace {
 
-// Every signal whose default action ends the process, on Linux and on FreeBSD,
-// besides the real-time signals, which are added at run time.
-const int kEndingSignals[] = {
-    SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF,
-    SIGXCPU, SIGXFSZ,
-#ifdef __linux__
-    SIGIO, SIGPWR, SIGSTKFLT, // on FreeBSD, SIGIO is ignored by default
-#endif
-#ifdef SIGEMT
-    SIGEMT,
-#endif
-    SIGILL, SIGTRAP, SIGABRT, SIGFPE, SIGBUS, SIGSEGV, SIGSYS,
-};
 const int kStopSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU, SIGPIPE};
 
 const int kSlots = 129; // above every signal number of Linux (64) and FreeBSD (128)
@@ -33,29 +21,12 @@ bool sAlarmIgnored = false;      // our parent had us ignore SIGALRM; the guard 
 bool sGuarding = false;
 void (*sOnFault)(void) = nullptr;
 
-bool IsFault(int sig)
-{
-    return sig == SIGILL || sig == SIGTRAP || sig == SIGABRT || sig == SIGFPE || sig == SIGBUS ||
-           sig == SIGSEGV || sig == SIGSYS;
-}
-
-// Sent by another process (kill, sigqueue), rather than raised by the kernel for
-// this one: a fault, a timer, the terminal.
-bool SentByAnother(const siginfo_t* info)
-{
-    bool sent = info->si_code == SI_USER || info->si_code == SI_QUEUE;
-#ifdef SI_TKILL
-    sent = sent || info->si_code == SI_TKILL;
-#endif
-    return sent && info->si_pid != getpid();
-}
-
 void OnEndingSignal(int sig, siginfo_t* info, void*)
 {
-    bool sent = SentByAnother(info);
+    bool sent = VemiSentByAnother(info);
     if (sig == SIGALRM && (!sent || sAlarmIgnored))
         return; // the write guard's timer: cutting the write short was all it was for
-    if (!IsFault(sig) || sent) {
+    if (!VemiIsFaultSignal(sig) || sent) {
         if (sEndingSignal == 0)
             sEndingSignal = sig;
         return;
@@ -90,7 +61,7 @@ void GuardArmedState(void (*onFault)(void))
     catchIt.sa_sigaction = OnEndingSignal;
     sigfillset(&catchIt.sa_mask); // one handler at a time
     catchIt.sa_flags = SA_SIGINFO | SA_RESTART; // requests complete; sleeps and polls end early
-    for (int sig : kEndingSignals)
+    for (int sig : kVemiEndingSignals)
         if (sig != SIGALRM)
             Hold(sig, catchIt);
 #ifdef SIGRTMIN

@@ -115,10 +115,12 @@ uint32_t TestWatchdog(void)
         return Settle(status);
     }
     Say("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
+    // The terminal stops echoing before the prompt shows, so that a key typed on
+    // seeing it is not echoed.
+    StartKeyWatch(MachineOutput() ? STDERR_FILENO : STDOUT_FILENO);
     Say("Retriggering...(please Wait)\nPress any key to abort retriggering(cause restart!)\n");
     PumpOutput(); // shown at once, where the stream takes it
 
-    StartKeyWatch(MachineOutput() ? STDERR_FILENO : STDOUT_FILENO);
     uint32_t failed = 0;
     WaitEnd end = kWaitDone;
     for (int i = 0; i < retriggerCount * retriggerInterval && end == kWaitDone; i++) {

@@ -3,33 +3,18 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "EndingSignals.h"
+
 volatile sig_atomic_t gStopSignal = 0;
 
 namespace {
 
-const int kStops[] = {
-    SIGTERM, SIGINT, SIGUSR1, SIGQUIT, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ,
-#ifdef __linux__
-    SIGIO, SIGPWR, SIGSTKFLT,
-#endif
-#ifdef SIGEMT
-    SIGEMT,
-#endif
-    SIGILL, SIGTRAP, SIGABRT, SIGFPE, SIGBUS, SIGSEGV, SIGSYS,
-};
 sigset_t sOpen;
 bool sInstalled = false; // before, nothing is armed and a write may wait
 
-bool IsFault(int sig)
-{
-    return sig == SIGILL || sig == SIGTRAP || sig == SIGABRT || sig == SIGFPE || sig == SIGBUS ||
-           sig == SIGSEGV || sig == SIGSYS;
-}
-
 void OnStop(int sig, siginfo_t* info, void*)
 {
-    bool sent = (info->si_code == SI_USER || info->si_code == SI_QUEUE) && info->si_pid != getpid();
-    if (IsFault(sig) && !sent) {
+    if (VemiIsFaultSignal(sig) && !VemiSentByAnother(info)) {
         signal(sig, SIG_DFL); // returning would fault again: end here, and let the watchdog act
         raise(sig);
         return;
@@ -42,7 +27,7 @@ void OnStop(int sig, siginfo_t* info, void*)
 // interrupts the write the timer guards, so it is caught without SA_RESTART.
 void OnAlarm(int sig, siginfo_t* info, void* context)
 {
-    if (info->si_code == SI_USER || info->si_code == SI_QUEUE)
+    if (VemiSentByAnother(info))
         OnStop(sig, info, context);
 }
 
@@ -56,9 +41,11 @@ void InstallStopSignals(void)
     sigfillset(&stop.sa_mask);
     sigset_t held;
     sigemptyset(&held);
-    for (int sig : kStops) {
+    for (int sig : kVemiEndingSignals) {
+        if (sig == SIGHUP || sig == SIGALRM)
+            continue; // ignored, and the write guard's, below
         sigaction(sig, &stop, nullptr);
-        if (!IsFault(sig))
+        if (!VemiIsFaultSignal(sig))
             sigaddset(&held, sig);
     }
 #ifdef SIGRTMIN

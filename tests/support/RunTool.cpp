@@ -173,6 +173,7 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
             close(1);
         if (onTerminal)
             Launch(argv, o, slave, jobFile, jobPidFile);
+        setpgid(0, 0); // a group of its own, which a run that times out is killed with
         Exec(argv);
     }
     for (int fd : {in[0], out[1], gone[1]})
@@ -225,8 +226,13 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
                 r.acted = ++next == steps.size();
             }
         }
-        if (t > o.timeoutMs)
+        if (t > o.timeoutMs) { // every process the run left, not just the one it started
+            pid_t job = onTerminal ? atoi(ReadFile(jobPidFile).c_str()) : 0;
+            if (job > 0)
+                kill(-job, SIGKILL);
+            kill(-pid, SIGKILL);
             kill(pid, SIGKILL);
+        }
         usleep(2000);
     }
     Drain(master, &terminalOut);
