@@ -122,6 +122,7 @@ TEST_P(Vemid, Case)
 
 const char kBusyStart[] = R"({"faults": [{"group": "0x6000", "status": "0x708"}]})";
 const char kBusyFeeds[] = R"({"faults": [{"group": "0x6000", "offset": 6, "sequence": [0, "0x708", "0x708", 0]}]})";
+const char kDisarmFailsOnce[] = R"({"faults": [{"group": "0x6000", "offset": 0, "sequence": [0, "0x708", 0]}]})";
 const char kStatusLost[] = R"({"ups": {"timeline": [{"at": 0, "status": "0xC7"}, {"at": 2000, "status": "0x25"}]}})";
 
 const Case kCases[] = {
@@ -138,6 +139,10 @@ const Case kCases[] = {
      {After(1500, Step::kSignal, "", SIGSEGV)}, {0, 0, {"0x6000/0x0 in=00", "event watchdog disarmed"}}},
     {"AnAlarmSentByAnotherProcessIsAStop", "", {"/bin/sh", "-c", kExecVemid},
      {After(1500, Step::kSignal, "", SIGALRM)}, {0, 0, {"0x6000/0x0 in=00", "event watchdog disarmed"}}},
+    {"ADisarmThatFailsKeepsTheFeedsGoing", kDisarmFailsOnce, {"/bin/sh", "-c", kExecVemid},
+     {After(1500, Step::kSignal, "", SIGTERM), After(2500, Step::kSignal, "", SIGTERM)},
+     {0, 0, {"0x6000/0x0 in=00 out=0 status=0x708", "event watchdog disarmed", "at most 1 s without one"}, {},
+      {"Disarming failed: Device Busy: the watchdog stays armed and fed"}}},
     {"ForARebootTheWatchdogStaysArmedForTheShutdownTime", "", {"/bin/sh", "-c", kExecVemid + " -x 2"},
      {After(1500, Step::kSignal, "", SIGUSR1)},
      {124, 1, {"0x6000/0x0 in=02", "event restart: watchdog left armed (2 s)"}, {}, {"stopping for a reboot"}}},
