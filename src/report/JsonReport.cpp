@@ -107,21 +107,6 @@ void OpenFailed(const ReportWriter*, int error)
     RunRecordFailure("Open '" VEMI_DEVICE_PATH "'", -1, "Open '" VEMI_DEVICE_PATH "' failed", 0, error);
 }
 
-void ReportRequested(const ReportWriter*, const char* name)
-{
-    RunRecordRequest(name);
-}
-
-void ReportBegin(const ReportWriter*, const char* name)
-{
-    RunRecordBegin(name);
-}
-
-void ReportDone(const ReportWriter*, const char* name, bool succeeded)
-{
-    RunRecordDone(name, succeeded);
-}
-
 void ReportSkipped(const ReportWriter*, const char* name)
 {
     JsonNull(name);
@@ -365,16 +350,13 @@ ReportWriter JsonReportWriter(bool pretty, const char* toolName, const char* too
     sToolName = toolName;
     sToolVersion = toolVersion;
     sStarted = false;
-    RunRecordReset();
     ReportWriter w = {};
+    RunRecordAttach(&w);
     w.goOnAfterFailure = true;
     w.notSupportedIsAnswer = true;
     w.begin = Begin;
     w.end = End;
     w.openFailed = OpenFailed;
-    w.reportRequested = ReportRequested;
-    w.reportBegin = ReportBegin;
-    w.reportDone = ReportDone;
     w.reportSkipped = ReportSkipped;
     w.failure = OwnFailure;
     w.versionRead = VersionRead;

@@ -114,21 +114,6 @@ void OpenFailed(const ReportWriter*, int error)
     gRun.openError = error;
 }
 
-void ReportRequested(const ReportWriter*, const char* name)
-{
-    RunRecordRequest(name);
-}
-
-void ReportBegin(const ReportWriter*, const char* name)
-{
-    RunRecordBegin(name);
-}
-
-void ReportDone(const ReportWriter*, const char* name, bool succeeded)
-{
-    RunRecordDone(name, succeeded);
-}
-
 void MainboardRead(const ReportWriter*, const VemiVersionInfo* v, const VemiMainboardInfo* b)
 {
     if (b == NULL || b->status != 0)
@@ -209,16 +194,13 @@ void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
 ReportWriter MetricsReportWriter(FILE* out)
 {
     sOut = out;
-    RunRecordReset();
     ReportWriter w = {};
+    RunRecordAttach(&w);
     w.goOnAfterFailure = true;
     w.notSupportedIsAnswer = true;
     w.begin = Begin;
     w.end = End;
     w.openFailed = OpenFailed;
-    w.reportRequested = ReportRequested;
-    w.reportBegin = ReportBegin;
-    w.reportDone = ReportDone;
     w.mainboardRead = MainboardRead;
     w.sensorRead = SensorRead;
     w.upsDone = UpsDone;

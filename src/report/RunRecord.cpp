@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "ReportWriter.h"
+
 RunRecord gRun = {};
 
 static RunReport* Find(const char* name)
@@ -13,13 +15,8 @@ static RunReport* Find(const char* name)
     return NULL;
 }
 
-void RunRecordReset(void)
-{
-    gRun = RunRecord();
-    gRun.current = "";
-}
 
-void RunRecordRequest(const char* name)
+static void Request(const ReportWriter*, const char* name)
 {
     if (Find(name) != NULL || gRun.reportCount == RUN_MAX_REPORTS)
         return;
@@ -28,18 +25,27 @@ void RunRecordRequest(const char* name)
     r.state = kReportNotRun;
 }
 
-void RunRecordBegin(const char* name)
+static void Begin(const ReportWriter* w, const char* name)
 {
-    RunRecordRequest(name);
+    Request(w, name);
     gRun.current = name;
 }
 
-void RunRecordDone(const char* name, bool succeeded)
+static void Done(const ReportWriter*, const char* name, bool succeeded)
 {
     RunReport* r = Find(name);
     if (r != NULL)
         r->state = succeeded ? kReportSucceeded : kReportFailed;
     gRun.current = "";
+}
+
+void RunRecordAttach(ReportWriter* w)
+{
+    gRun = RunRecord();
+    gRun.current = "";
+    w->reportRequested = Request;
+    w->reportBegin = Begin;
+    w->reportDone = Done;
 }
 
 void RunRecordFailure(const char* operation, int64_t status, const char* message, uint32_t sensor, int error)

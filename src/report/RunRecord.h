@@ -33,10 +33,10 @@ struct RunRecord {
 };
 extern RunRecord gRun;
 
-void RunRecordReset(void);
-void RunRecordRequest(const char* name);          // in table order, before anything runs
-void RunRecordBegin(const char* name);
-void RunRecordDone(const char* name, bool succeeded);
+struct ReportWriter;
+// Starts a record and has the writer keep in it each report asked for (in table
+// order, before anything runs), when it begins and how it ends.
+void RunRecordAttach(ReportWriter* w);
 // A failure of the report running now; `sensor` and `error` 0 where none.
 void RunRecordFailure(const char* operation, int64_t status, const char* message, uint32_t sensor, int error);
 
