@@ -18,9 +18,9 @@ uint32_t VemiChannelRequest(VemiChannel* channel, uint32_t group, uint32_t offse
                             void* out, uint32_t outLen, uint32_t* returned)
 {
     vemix_struct request(group, offset, in, inLen, out, outLen, returned, NULL);
-    if (channel->beforeRequest != NULL)
-        channel->beforeRequest();
-    uint32_t status = VemiTransportRequest(channel->fd, &request);
+    uint32_t status = channel->beforeRequest != NULL ? channel->beforeRequest() : 0;
+    if (status == 0)
+        status = VemiTransportRequest(channel->fd, &request);
     if (status != 0 && channel->afterFailure != NULL)
         channel->afterFailure(status);
     return status;

@@ -9,7 +9,10 @@
 struct VemiChannel {
     int fd; // the open device node; -1 before it is opened
     // Called before each request, and after one that failed; either may be null.
-    void (*beforeRequest)(void);
+    // A request goes to the driver when beforeRequest returns 0; any other status
+    // is the request's outcome without asking the driver (a daemon's round that
+    // must give way to a stop).
+    uint32_t (*beforeRequest)(void);
     void (*afterFailure)(uint32_t status);
 };
 

@@ -13,10 +13,11 @@ FILE* ChannelOut(void)
     return gVemiOutToStderr ? stderr : stdout; // looked up each time: the watchdog test swaps them
 }
 
-void TraceRequest(void)
+uint32_t TraceRequest(void)
 {
     if (gDebugMode)
         fprintf(ChannelOut(), "VemiIoCall\n");
+    return 0;
 }
 
 // A failed ioctl returns -1; the trace shows that and the error number it left.
