@@ -75,6 +75,7 @@ struct BoardConfig {
     std::vector<SensorDef> sensors;
     bool hasSensorCount = false; // report sensorCount instead of the list's size
     uint32_t sensorCount = 0;
+    bool sensorsRepeat = false; // sensors beyond the list answer as the list again, from its first
     UpsDef ups;
     std::vector<uint8_t> userEeprom; // 128 bytes
     std::vector<RawServiceDef> raw;

@@ -316,7 +316,7 @@ void ReadRecording(const json& root, BoardConfig* b)
 void ReadBoard(const json& root, BoardConfig* b)
 {
     CheckFields(root, "board", {"name", "description", "version", "mainboard", "sensors", "sensorCount",
-                                "ups", "userEeprom", "raw", "faults", "recording"});
+                                "sensorsRepeat", "ups", "userEeprom", "raw", "faults", "recording"});
     if (root.contains("name"))
         b->name = ToText(root["name"], "board.name", 64);
     if (root.contains("description"))
@@ -341,6 +341,11 @@ void ReadBoard(const json& root, BoardConfig* b)
         ReadSensors(root, b);
     if ((b->hasSensorCount = root.contains("sensorCount")))
         Set(root, "sensorCount", "board", &b->sensorCount);
+    if (root.contains("sensorsRepeat")) {
+        if (!root["sensorsRepeat"].is_boolean())
+            Fail("board.sensorsRepeat", "true or false expected");
+        b->sensorsRepeat = root["sensorsRepeat"].get<bool>();
+    }
     if (root.contains("ups"))
         ReadUps(root["ups"], &b->ups);
     if (root.contains("userEeprom")) {

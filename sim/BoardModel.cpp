@@ -123,7 +123,9 @@ Answer ServeWatchdog(BoardModel* m, uint32_t offset, const std::vector<uint8_t>&
         WatchdogEvent(w, now);
         m->events.push_back("event watchdog disarmed after " + std::to_string((now - w->armedAtMs) / 1000) +
                             " s: " + std::to_string(w->kicks) + " retriggers, at most " +
-                            std::to_string(w->longestGapMs / 1000) + " s without one");
+                            std::to_string(w->longestGapMs / 1000) + " s without one (armed " +
+                            std::to_string(now - w->armedAtMs) + " ms, longest gap " +
+                            std::to_string(w->longestGapMs) + " ms)");
         __atomic_store_n(&w->armedSeconds, 0u, __ATOMIC_RELEASE);
     } else if (offset == 6 && w->armedSeconds != 0) {
         WatchdogEvent(w, now);
@@ -140,9 +142,9 @@ Answer ServeSensor(const BoardConfig& b, uint32_t offset)
         PutLE(&v, 0, b.hasSensorCount ? b.sensorCount : (uint32_t)b.sensors.size(), 4);
         return Bytes(v);
     }
-    if (offset > b.sensors.size())
+    if (b.sensors.empty() || (offset > b.sensors.size() && !b.sensorsRepeat))
         return Status(VEMI_NOT_SUPPORTED);
-    const SensorDef& s = b.sensors[offset - 1];
+    const SensorDef& s = b.sensors[(offset - 1) % b.sensors.size()];
     std::vector<uint8_t> v(56);
     PutLE(&v, 0, s.type, 4);
     PutLE(&v, 4, offset, 4); // the driver's own bytes, which the tool carries unread
