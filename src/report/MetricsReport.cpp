@@ -18,7 +18,7 @@ struct Family {
     char help[80];
 };
 enum { kInfo, kTemperature, kVoltage, kFan, kCurrent, kRaw, kUpsSupported, kUpsState, kUpsOnBattery,
-       kUpsCharge, kUpsFailures, kUpsFailTime, kUpsGpioSupported, kDeviceOpenErrno, kCollector, kOwn, kSuccess,
+       kUpsCharge, kUpsFailures, kUpsFailTime, kUpsGpioSupported, kDeviceOpenErrno, kCollector, kSuccess,
        kFamilies };
 const Family kFamilyTable[kFamilies] = {
     {"vemi_info", "gauge", "Versions of the firmware interface, the mainboard and its BIOS, as labels."},
@@ -36,7 +36,6 @@ const Family kFamilyTable[kFamilies] = {
     {"vemi_ups_gpio_supported", "gauge", "Whether the board has each GPIO record of the UPS (1) or not (0)."},
     {"vemi_device_open_errno", "gauge", "The error number of opening /dev/vemix; 0 once it is open."},
     {"vemi_collector_success", "gauge", "Whether each report read all it reads (1) or failed (0)."},
-    {"", "", ""}, // the program's own families: written whole, with their HELP and TYPE
     {"vemi_success", "gauge", "Whether the run succeeded (1: exit status 0) or not (0)."},
 };
 
@@ -101,8 +100,7 @@ void End(const ReportWriter*, int exitStatus)
     for (int i = 0; i < kFamilies; i++) {
         if (sSamples[i].length == 0)
             continue;
-        if (kFamilyTable[i].name[0] != '\0')
-            PromFamily(out, kFamilyTable[i].name, kFamilyTable[i].type, kFamilyTable[i].help);
+        PromFamily(out, kFamilyTable[i].name, kFamilyTable[i].type, kFamilyTable[i].help);
         fputs(sSamples[i].text, out);
     }
     if (out == stdout)
@@ -205,16 +203,4 @@ ReportWriter MetricsReportWriter(FILE* out)
     w.sensorRead = SensorRead;
     w.upsDone = UpsDone;
     return w;
-}
-
-void MetricsReportFamily(const char* name, const char* type, const char* help, const char* value)
-{
-    Samples* own = &sSamples[kOwn];
-    char text[512];
-    int n = snprintf(text, sizeof(text), "# HELP %s %s\n# TYPE %s %s\n", name, help, name, type);
-    if (n > 0 && (size_t)n < sizeof(text))
-        Append(own, text, (size_t)n);
-    n = PromSampleLine(text, sizeof(text), name, "", value);
-    if (n > 0 && (size_t)n < sizeof(text))
-        Append(own, text, (size_t)n);
 }

@@ -13,8 +13,4 @@
 // Writes to `out`, or to standard output when it is null.
 ReportWriter MetricsReportWriter(FILE* out);
 
-// A family of the program's own with one sample, written after the reports' and
-// before the success gauge; between the writer's begin and end.
-void MetricsReportFamily(const char* name, const char* type, const char* help, const char* value);
-
 #endif

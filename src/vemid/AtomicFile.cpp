@@ -2,32 +2,31 @@
 
 #include <errno.h>
 #include <limits.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool WriteFileWhole(const char* path, void (*fill)(FILE* out, void* context), void* context)
+#include "ReservedFile.h"
+
+bool WriteFileWhole(const char* path, const char* text, size_t length)
 {
     char temporary[PATH_MAX];
-    if (snprintf(temporary, sizeof(temporary), "%s.XXXXXX", path) >= (int)sizeof(temporary)) {
-        errno = ENAMETOOLONG;
+    if (!TemporaryNameOf(temporary, sizeof(temporary), path, "XXXXXX"))
         return false;
-    }
-    int fd = mkstemp(temporary);
+    int fd = mkstemp(temporary); // O_EXCL: never through a symlink, never an existing file
     if (fd < 0)
         return false;
-    FILE* out = fdopen(fd, "w");
-    if (out == NULL) {
-        int error = errno;
-        close(fd);
-        unlink(temporary);
-        errno = error;
-        return false;
+    bool written = fchmod(fd, 0644) == 0;
+    for (size_t done = 0; written && done < length;) {
+        ssize_t n = write(fd, text + done, length - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        done += n > 0 ? (size_t)n : 0;
     }
-    fill(out, context);
-    bool written = fflush(out) == 0 && !ferror(out) && fchmod(fd, 0644) == 0;
     int error = written ? 0 : errno;
-    if (fclose(out) != 0 && written)
+    if (close(fd) != 0 && written)
         written = false, error = errno;
     if (written && rename(temporary, path) == 0)
         return true;

@@ -1,13 +1,14 @@
 // A file that readers see whole or not at all: written beside its place and
-// renamed into it, so that NUT's driver and node_exporter never read half of one.
+// renamed into it, so that node_exporter never reads half of one.
 #ifndef VEMID_ATOMIC_FILE_H
 #define VEMID_ATOMIC_FILE_H
 
-#include <stdio.h>
+#include <stddef.h>
 
-// Calls `fill` with a stream on a new temporary file beside `path`, then renames it
-// over `path`, readable by all (NUT's driver runs as a user of its own). False,
-// with errno, when that failed; nothing is left behind then.
-bool WriteFileWhole(const char* path, void (*fill)(FILE* out, void* context), void* context);
+// Writes `text` to a new temporary file beside `path` (see TemporaryNameOf), then
+// renames it over `path`, readable by all (node_exporter runs as a user of its
+// own). False, with errno, when that failed: nothing is left behind, and the file
+// at `path` keeps its content.
+bool WriteFileWhole(const char* path, const char* text, size_t length);
 
 #endif

@@ -1,23 +1,23 @@
 #include "HealthCheck.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <string.h>
 #include <sys/select.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
+
+#include "Log.h"
+#include "MonotonicClock.h"
+#include "StopSignals.h"
 
 extern char** environ;
 
 namespace {
 
-long long NowMs(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
-}
+const int kLinesLoggedPerCheck = 20; // a check that floods its output is cut short in the log
 
 // The check starts with every signal at its default and none blocked, whatever
 // vemid ignores or holds back for itself.
@@ -35,45 +35,157 @@ void PrepareAttributes(posix_spawnattr_t* attr)
     posix_spawnattr_setflags(attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 }
 
+void LogLine(HealthCheck* c)
+{
+    c->line[c->lineLength] = '\0';
+    if (c->lineLength != 0 && c->linesLogged++ < kLinesLoggedPerCheck)
+        Log(kLogInfo, "health check: %s", c->line);
+    c->lineLength = 0;
+}
+
+// What the check wrote, a line at a time; never waits.
+void ReadOutput(HealthCheck* c, bool toTheEnd)
+{
+    if (c->output < 0)
+        return;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(c->output, buf, sizeof(buf))) > 0) {
+        for (ssize_t i = 0; i < n; i++) {
+            if (buf[i] == '\n' || c->lineLength == sizeof(c->line) - 1)
+                LogLine(c);
+            if (buf[i] != '\n')
+                c->line[c->lineLength++] = buf[i] == '\t' ? ' ' : buf[i];
+        }
+    }
+    if (toTheEnd) {
+        LogLine(c);
+        if (c->linesLogged > kLinesLoggedPerCheck)
+            Log(kLogInfo, "health check: %d more lines not logged", c->linesLogged - kLinesLoggedPerCheck);
+        c->linesLogged = 0;
+        close(c->output);
+        c->output = -1;
+    }
+}
+
+void Finish(HealthCheck* c, CheckOutcome outcome, int detail, int64_t nowMs)
+{
+    ReadOutput(c, true);
+    c->pid = 0;
+    c->finished = true;
+    c->outcome = outcome;
+    c->detail = detail;
+    c->durationMs = nowMs - c->startedMs;
+}
+
+// The check's leader and everything it left in its group: killed while the leader
+// is not yet reaped, so that the group's id cannot have been given to another.
+void KillGroupAndReap(pid_t pid, int* status)
+{
+    kill(-pid, SIGKILL);
+    while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
+    }
+}
+
 } // namespace
 
-CheckOutcome RunHealthCheck(const char* command, int seconds, volatile const sig_atomic_t* stopped, int* detail)
+void HealthCheckInit(HealthCheck* c, const char* command, const char* folder, int limitSeconds, bool logOutput)
 {
+    *c = HealthCheck();
+    c->command = command;
+    c->folder = folder;
+    c->limitMs = limitSeconds * 1000LL;
+    c->logOutput = logOutput;
+    c->output = -1;
+}
+
+bool HealthCheckStart(HealthCheck* c, int64_t nowMs)
+{
+    if (c->pid != 0)
+        return true;
+    int pipeFds[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (c->logOutput && pipe(pipeFds) == 0) {
+        fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
+        fcntl(pipeFds[1], F_SETFD, FD_CLOEXEC);
+        fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    }
     posix_spawnattr_t attr;
     PrepareAttributes(&attr);
-    char shell[] = "sh", flag[] = "-c";
-    char* argv[] = {shell, flag, (char*)command, NULL};
+    // The folder is entered by the shell (posix_spawn has no chdir everywhere), the
+    // check then run as `sh -c` would run it; a folder that is gone is "cannot run".
+    char shell[] = "sh", flag[] = "-c", name[] = "vemid-check";
+    char script[] = "cd -- \"$1\" || exit 126; exec /bin/sh -c \"$2\"";
+    char* argv[] = {shell, flag, script, name, (char*)c->folder, (char*)c->command, NULL};
     pid_t pid;
-    int error = posix_spawn(&pid, "/bin/sh", NULL, &attr, argv, environ);
+    int error = posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, environ);
     posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (pipeFds[1] >= 0)
+        close(pipeFds[1]);
+    c->startedMs = nowMs;
     if (error != 0) {
-        *detail = error;
-        return kCheckNotRun;
+        if (pipeFds[0] >= 0)
+            close(pipeFds[0]);
+        Finish(c, kCheckNotRun, error, nowMs);
+        return false;
     }
-    long long deadline = NowMs() + seconds * 1000LL;
-    sigset_t open;
-    sigemptyset(&open);
-    for (;;) {
-        int status;
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            kill(-pid, SIGKILL); // what it left running in its group goes with it
-            *detail = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? kCheckPassed : kCheckFailed;
+    c->pid = pid;
+    c->output = pipeFds[0];
+    return true;
+}
+
+bool HealthCheckPoll(HealthCheck* c, int64_t nowMs)
+{
+    if (c->pid == 0)
+        return false;
+    ReadOutput(c, false);
+    siginfo_t info;
+    memset(&info, 0, sizeof(info));
+    int status = 0;
+    if (waitid(P_PID, (id_t)c->pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == c->pid) {
+        KillGroupAndReap(c->pid, &status);
+        bool exited = WIFEXITED(status);
+        int code = exited ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        Finish(c, exited && code == 0 ? kCheckPassed : kCheckFailed, code, nowMs);
+        return true;
+    }
+    if (nowMs >= HealthCheckDeadline(c)) {
+        KillGroupAndReap(c->pid, &status);
+        Finish(c, kCheckTimedOut, 0, nowMs);
+        return true;
+    }
+    return false;
+}
+
+int64_t HealthCheckDeadline(const HealthCheck* c)
+{
+    return c->pid != 0 ? c->startedMs + c->limitMs : 0;
+}
+
+void HealthCheckStop(HealthCheck* c)
+{
+    if (c->pid == 0)
+        return;
+    int status;
+    KillGroupAndReap(c->pid, &status);
+    Finish(c, kCheckFailed, 128 + SIGKILL, VemiNowMs());
+}
+
+CheckOutcome HealthCheckRunOnce(HealthCheck* c)
+{
+    if (!HealthCheckStart(c, VemiNowMs()))
+        return c->outcome;
+    while (!HealthCheckPoll(c, VemiNowMs())) {
+        if (gStopSignal != 0) {
+            HealthCheckStop(c);
+            return c->outcome;
         }
-        if (done < 0 && errno != EINTR) {
-            *detail = errno;
-            return kCheckNotRun;
-        }
-        bool stop = *stopped != 0;
-        if (stop || NowMs() >= deadline) {
-            kill(-pid, SIGKILL);
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            return stop ? kCheckStopped : kCheckTimedOut;
-        }
-        // A short wait in which vemid's stop signals come through.
         struct timespec tick = {0, 20 * 1000000};
-        pselect(0, NULL, NULL, NULL, &tick, &open);
+        pselect(0, NULL, NULL, NULL, &tick, StopSignalsOpen());
     }
+    return c->outcome;
 }

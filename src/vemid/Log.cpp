@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -17,12 +18,16 @@ namespace {
 const int kFacilityDaemon = 3 << 3;
 int sStderrUpTo = kLogNone; // the least urgent level standard error takes
 int sSyslog = -1;     // a datagram socket of this process's own, that never blocks
+bool sSyslogWanted = false;
 unsigned sDropped = 0; // messages the log did not take
 
 void ConnectSyslog(void)
 {
-    static const char* const paths[] = {"/var/run/log", "/dev/log"}; // FreeBSD's syslogd, then Linux's
+    // FreeBSD's syslogd, then Linux's; VEMID_LOG_SOCKET names another, for tests.
+    const char* paths[] = {getenv("VEMID_LOG_SOCKET"), "/var/run/log", "/dev/log"};
     for (const char* path : paths) {
+        if (path == NULL)
+            continue;
         int fd = socket(AF_UNIX, SOCK_DGRAM, 0);
         if (fd < 0)
             return;
@@ -36,7 +41,28 @@ void ConnectSyslog(void)
             return;
         }
         close(fd);
+        if (path == paths[0])
+            return; // a test's socket, or none
     }
+}
+
+// A message to syslogd, never waited for. A syslogd that went away (restarted)
+// refuses the send: the socket is connected again, to the new one, once.
+bool SendSyslog(const char* line, size_t len)
+{
+    for (int attempt = 0; attempt < 2; attempt++) {
+        if (sSyslog < 0)
+            ConnectSyslog();
+        if (sSyslog < 0)
+            return false;
+        if (send(sSyslog, line, len, 0) == (ssize_t)len)
+            return true;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS || errno == EINTR)
+            return false; // syslogd is there but busy: the message is dropped, not waited for
+        close(sSyslog);
+        sSyslog = -1;
+    }
+    return false;
 }
 
 // Written only when the stream takes it at once, or nearly.
@@ -56,6 +82,7 @@ bool WriteNow(int fd, const char* text, size_t len)
 void LogOpen(LogLevel standardErrorUpTo)
 {
     sStderrUpTo = standardErrorUpTo;
+    sSyslogWanted = true;
     if (sSyslog < 0)
         ConnectSyslog();
 }
@@ -75,10 +102,10 @@ void Log(LogLevel level, const char* format, ...)
     }
     bool wanted = false, taken = false;
     char line[600];
-    if (sSyslog >= 0) {
+    if (sSyslogWanted) {
         int len = snprintf(line, sizeof(line), "<%d>vemid[%d]: %s", kFacilityDaemon | level, (int)getpid(), message);
         wanted = true;
-        taken = send(sSyslog, line, (size_t)len, 0) == len;
+        taken = len > 0 && SendSyslog(line, (size_t)len < sizeof(line) ? (size_t)len : sizeof(line) - 1);
     }
     if (level <= sStderrUpTo) {
         int len = snprintf(line, sizeof(line), "vemid: %s\n", message);

@@ -31,11 +31,18 @@ bool Number(const char* text, int lo, int hi, int* out)
     return true;
 }
 
+// Where vemid was started, or null when that cannot be told.
+const char* Here(void)
+{
+    static char here[4096];
+    return getcwd(here, sizeof(here));
+}
+
 // The path as seen from here: a detached vemid works from the root folder.
 const char* Absolute(const char* path)
 {
-    char here[4096];
-    if (path == NULL || path[0] == '/' || getcwd(here, sizeof(here)) == NULL)
+    const char* here = Here();
+    if (path == NULL || path[0] == '/' || here == NULL)
         return path;
     size_t size = strlen(here) + strlen(path) + 2;
     char* whole = (char*)malloc(size);
@@ -51,7 +58,6 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
 {
     *o = VemidOptions();
     o->watchdogSeconds = 60;
-    o->pidFile = VEMI_WATCHDOG_LOCK;
     o->lowBatteryPercent = 30;
     o->upsSeconds = 2;
     int c;
@@ -76,14 +82,23 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
         default: return Usage(NULL, NULL);
         }
     }
-    if (!ok)
-        return Usage(c == 't' ? "-t: seconds from 2 to 255 expected" : c == 'L' ? "-L: a percentage expected"
-                     : c == 'x' ? "-x: seconds from 0 to 255 expected" : "a number of seconds expected", bad);
+    if (!ok) {
+        const char* expected = c == 't' ? "-t: seconds from 2 to 255 expected"
+                               : c == 's' ? "-s: seconds from 1 to 255 expected"
+                               : c == 'T' ? "-T: seconds from 1 to 255 expected"
+                               : c == 'x' ? "-x: seconds from 0 to 255 expected"
+                               : c == 'L' ? "-L: a percentage from 0 to 100 expected"
+                                          : "-p: seconds from 1 to 3600 expected";
+        return Usage(expected, bad);
+    }
     if (optind != argc)
         return Usage("unexpected argument", argv[optind]);
+    if (o->pidFile == NULL) // one that keeps no watchdog is no lock on it
+        o->pidFile = o->neverArm ? VEMID_PLAIN_PIDFILE : VEMI_WATCHDOG_LOCK;
     const char** paths[] = {&o->pidFile, &o->upsFile, &o->powerDownFlag, &o->metricsFile};
     for (const char** path : paths)
         *path = Absolute(*path);
+    o->startFolder = Here() != NULL ? Here() : "/";
     if (o->feedSeconds == 0)
         o->feedSeconds = o->watchdogSeconds / 3 > 1 ? o->watchdogSeconds / 3 : 1;
     if (o->feedSeconds * 2 > o->watchdogSeconds)

@@ -12,19 +12,24 @@ struct VemidOptions {
     const char* check;        // -e: run through the shell before each feed
     int checkSeconds;         // -T: the check's time limit
     int shutdownSeconds;      // -x: armed this long after a stop for a reboot (SIGUSR1)
-    const char* pidFile;      // -I: also the lock on the watchdog
+    const char* pidFile;      // -I: also the lock on the watchdog, unless -n
     const char* upsFile;      // -u: the UPS for NUT's dummy-ups
     int lowBatteryPercent;    // -L
     int upsSeconds;           // -p
     const char* powerDownFlag; // -P: NUT's POWERDOWNFLAG
     const char* metricsFile;  // -m
+    const char* startFolder;  // where vemid was started: the check runs there
 };
+
+// The pidfile of a vemid that keeps no watchdog (-n): no lock on it.
+#define VEMID_PLAIN_PIDFILE "/var/run/vemid-n.pid"
 
 #define VEMID_EXIT_USAGE 64       // EX_USAGE
 #define VEMID_EXIT_UNAVAILABLE 69 // EX_UNAVAILABLE: no device, or busy all the start long
 #define VEMID_EXIT_SOFTWARE 70    // EX_SOFTWARE: the watchdog could not be armed
 #define VEMID_EXIT_OSERR 71       // EX_OSERR: the pidfile, or detaching, failed
 #define VEMID_EXIT_RUNNING 75     // EX_TEMPFAIL: another vemid holds the watchdog
+#define VEMID_EXIT_CONFIG 78      // EX_CONFIG: the health check cannot run at all
 
 // 0, or VEMID_EXIT_USAGE after the problem and the usage on standard error.
 int ParseVemidOptions(int argc, char** argv, VemidOptions* options);

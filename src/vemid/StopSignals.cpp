@@ -12,6 +12,9 @@ namespace {
 sigset_t sOpen;
 bool sInstalled = false; // before, nothing is armed and a write may wait
 
+// Only wakes the wait: the check that ended is reaped in the loop.
+void OnChild(int) {}
+
 void OnStop(int sig, siginfo_t* info, void*)
 {
     if (VemiIsFaultSignal(sig) && !VemiSentByAnother(info)) {
@@ -59,6 +62,11 @@ void InstallStopSignals(void)
     alarm.sa_flags = SA_SIGINFO;
     sigfillset(&alarm.sa_mask);
     sigaction(SIGALRM, &alarm, nullptr);
+    struct sigaction child = {};
+    child.sa_handler = OnChild;
+    child.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+    sigaction(SIGCHLD, &child, nullptr);
+    sigaddset(&held, SIGCHLD);
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     const int ignored[] = {SIGHUP, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU};
@@ -71,6 +79,16 @@ void InstallStopSignals(void)
 const sigset_t* StopSignalsOpen(void)
 {
     return &sOpen;
+}
+
+bool StopRequested(void)
+{
+    if (gStopSignal == 0 && sInstalled) { // a held signal that waits is taken now
+        sigset_t held;
+        sigprocmask(SIG_SETMASK, &sOpen, &held);
+        sigprocmask(SIG_SETMASK, &held, nullptr);
+    }
+    return gStopSignal != 0;
 }
 
 void GuardWrite(bool on)

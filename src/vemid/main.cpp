@@ -1,11 +1,16 @@
 // vemid: keeps the board's watchdog fed while the system is healthy, and hands
 // the board's UPS to NUT, through the driver at /dev/vemix.
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
+#include "HealthCheck.h"
 #include "Keeper.h"
 #include "Log.h"
+#include "Metrics.h"
+#include "MonotonicClock.h"
 #include "Options.h"
 #include "PidFile.h"
 #include "StopSignals.h"
@@ -14,6 +19,36 @@
 #include "VemiReaders.h"
 #include "VemiRequest.h"
 
+namespace {
+
+struct Start {
+    const VemidOptions* o;
+    const char* pidFile;
+    int pidFd;
+    UpsFile ups;
+};
+
+// A start that failed: the UPS file claims no state, the pidfile goes. With a stop
+// signal behind it, vemid ends by that signal.
+int Refused(Start* s, int status)
+{
+    if (s->o->upsFile != NULL)
+        UpsFileStop(&s->ups, "vemid did not start: no UPS state");
+    PidFileRemove(s->pidFile, s->pidFd);
+    int sig = gStopSignal;
+    if (sig != 0) {
+        signal(sig, SIG_DFL);
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, sig);
+        sigprocmask(SIG_UNBLOCK, &only, NULL);
+        raise(sig);
+    }
+    return status;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     VemidOptions o;
@@ -21,9 +56,9 @@ int main(int argc, char** argv)
         return rc;
     LogOpen(o.foreground ? kLogInfo : kLogError); // a start that fails says why where it was started
 
-    int pidFile = -1;
+    Start s = {&o, o.pidFile, -1, UpsFile()};
     long holder = 0;
-    int error = PidFileOpen(o.pidFile, &pidFile, &holder);
+    int error = PidFileOpen(o.pidFile, &s.pidFd, &holder);
     if (error != 0) {
         if (error == EWOULDBLOCK)
             Log(kLogError, "the watchdog is held: pid %ld has the lock on %s", holder, o.pidFile);
@@ -31,37 +66,58 @@ int main(int argc, char** argv)
             Log(kLogError, "%s: %s", o.pidFile, strerror(error));
         return error == EWOULDBLOCK ? VEMID_EXIT_RUNNING : VEMID_EXIT_OSERR;
     }
+    // Ours now: whatever an earlier run left is replaced by a file that claims no state.
+    if (o.upsFile != NULL)
+        UpsFileStart(&s.ups, o.upsFile, o.lowBatteryPercent);
+    MetricsFile metrics;
+    if (o.metricsFile != NULL)
+        MetricsFileStart(&metrics, o.metricsFile);
+    InstallStopSignals();
+
+    // A check that cannot run would let the machine restart at every boot: refused.
+    HealthCheck check;
+    if (o.check != NULL) {
+        HealthCheckInit(&check, o.check, o.startFolder, o.checkSeconds, o.foreground);
+        HealthCheckRunOnce(&check);
+        if (gStopSignal != 0)
+            return Refused(&s, 0);
+        if (HealthCheckCannotRun(&check)) {
+            Log(kLogError, "the health check cannot run (%s): not started",
+                check.outcome == kCheckNotRun ? strerror(check.detail)
+                : check.detail == 127        ? "exit 127: not found"
+                                             : "exit 126: not executable");
+            return Refused(&s, VEMID_EXIT_CONFIG);
+        }
+    }
     VemiChannel channel = {-1, NULL, NULL};
     if ((error = VemiChannelOpen(&channel, VEMI_DEVICE_PATH)) != 0) {
         Log(kLogError, "cannot open %s: %s", VEMI_DEVICE_PATH, strerror(error));
-        PidFileRemove(o.pidFile, pidFile);
-        return VEMID_EXIT_UNAVAILABLE;
+        return Refused(&s, VEMID_EXIT_UNAVAILABLE);
     }
-
-    InstallStopSignals();
-    if (!o.neverArm && (error = ArmWatchdog(&o, &channel)) != 0) {
-        PidFileRemove(o.pidFile, pidFile);
-        return error;
-    }
-    // NUT's driver cannot start without the UPS file: it is there once the start returns.
-    UpsFile ups;
+    if (!o.neverArm && (error = ArmWatchdog(&o, &channel)) != 0)
+        return Refused(&s, error);
+    // NUT's driver finds the board's state once the start returns.
     if (o.upsFile != NULL) {
         VemiMainboardInfo board;
         VemiReadMainboard(&channel, &board);
-        UpsFileStart(&ups, o.upsFile, o.lowBatteryPercent, &board);
-        UpsFileRound(&ups, &channel);
+        UpsFileSetBoard(&s.ups, &board);
+        UpsFileRound(&s.ups, &channel, VemiNowMs(), o.upsSeconds * 1000LL);
     }
     // Armed before detaching: a start that fails shows in the start's exit status.
     if (!o.foreground && !Detach())
         Log(kLogError, "cannot detach: %s: running in the foreground", strerror(errno));
     LogOpen(o.foreground ? kLogInfo : kLogNone);
-    PidFileWrite(pidFile);
+    if (!o.neverArm)
+        Log(kLogNotice, "watchdog armed for %d s, fed every %d s", o.watchdogSeconds, o.feedSeconds);
+    PidFileWrite(s.pidFd);
     StartComplete();
     LockMemoryAndRaisePriority();
 
-    int status = KeepWatchdog(&o, &channel, o.upsFile != NULL ? &ups : NULL);
+    KeeperParts parts = {&channel, o.check != NULL ? &check : NULL, o.upsFile != NULL ? &s.ups : NULL,
+                         o.metricsFile != NULL ? &metrics : NULL};
+    int status = KeepWatchdog(&o, &parts);
     if (o.upsFile != NULL)
-        UpsFileRemove(&ups);
-    PidFileRemove(o.pidFile, pidFile);
+        UpsFileStop(&s.ups, "vemid stopped: no UPS state");
+    PidFileRemove(o.pidFile, s.pidFd);
     return status;
 }
