@@ -339,6 +339,11 @@ void BoardAdvanceClock(BoardModel* model, uint64_t ms)
     CheckWatchdog(model);
 }
 
+int64_t BoardSkippedMs(BoardModel* model)
+{
+    return __atomic_load_n(&Shared(model)->skippedMs, __ATOMIC_RELAXED);
+}
+
 void BoardAtExit(BoardModel* model)
 {
     if (model->shared != nullptr)

@@ -47,6 +47,8 @@ uint32_t BoardRequest(BoardModel* model, const void* record);
 uint64_t BoardNowMs(const BoardModel* model);
 // Fast clock: time passes for the board without waiting.
 void BoardAdvanceClock(BoardModel* model, uint64_t ms);
+// What the fast clock has skipped so far on this board, for every process under it.
+int64_t BoardSkippedMs(BoardModel* model);
 // The process is ending. On a board of its own, an armed watchdog will restart the
 // machine; a shared board is vemisim's to watch, as other processes may retrigger it.
 void BoardAtExit(BoardModel* model);

@@ -123,9 +123,18 @@ int64_t WatchdogDeadlineMs(const SharedBoard* board)
     return armed == 0 ? -1 : __atomic_load_n(&board->wdt.kickMs, __ATOMIC_ACQUIRE) + armed * 1000LL;
 }
 
+namespace {
+int (*sRealClock)(clockid_t, struct timespec*) = nullptr;
+}
+
+void SetRealClock(int (*clockGettime)(clockid_t, struct timespec*))
+{
+    sRealClock = clockGettime;
+}
+
 int64_t MonotonicMs(void)
 {
     struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
+    (sRealClock != nullptr ? sRealClock : clock_gettime)(CLOCK_MONOTONIC, &ts);
     return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
 }

@@ -7,6 +7,7 @@
 #define VEMISIM_SHARED_BOARD_H
 
 #include <stdint.h>
+#include <time.h>
 
 #include <string>
 
@@ -58,6 +59,9 @@ bool TakeRestart(SharedBoard* board);
 // When the armed watchdog must be retriggered next, in board time; -1 when disarmed.
 int64_t WatchdogDeadlineMs(const SharedBoard* board);
 
+// The host's monotonic clock, in milliseconds. The preload library, whose fast
+// clock shows programs a clock that moves with the board's, hands the real one here.
 int64_t MonotonicMs(void);
+void SetRealClock(int (*clockGettime)(clockid_t, struct timespec*));
 
 #endif

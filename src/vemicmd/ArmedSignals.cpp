@@ -3,7 +3,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "EndingSignals.h"
@@ -17,15 +17,33 @@ const int kSlots = 129; // above every signal number of Linux (64) and FreeBSD (
 struct sigaction sSaved[kSlots]; // dispositions before GuardArmedState
 bool sHeld[kSlots];              // signals whose disposition was changed
 volatile sig_atomic_t sEndingSignal = 0;
-bool sAlarmIgnored = false;      // our parent had us ignore SIGALRM; the guard needs it caught
+volatile sig_atomic_t sBeforeArm = 0; // nothing armed yet: a signal ends the process at once
+const int kGuardCookie = 0x56454D49;  // in the guard timer's signal, to know it for ours
+timer_t sGuardTimer;
 bool sGuarding = false;
 void (*sOnFault)(void) = nullptr;
 
+int GuardSignal(void)
+{
+#ifdef SIGRTMIN
+    return SIGRTMIN;
+#else
+    return SIGUSR2;
+#endif
+}
+
+bool FromGuardTimer(int sig, const siginfo_t* info)
+{
+    return sig == GuardSignal() && info->si_code == SI_TIMER && info->si_value.sival_int == kGuardCookie;
+}
+
 void OnEndingSignal(int sig, siginfo_t* info, void*)
 {
+    if (FromGuardTimer(sig, info))
+        return; // cutting the write short was all it was for
     bool sent = VemiSentByAnother(info);
-    if (sig == SIGALRM && (!sent || sAlarmIgnored))
-        return; // the write guard's timer: cutting the write short was all it was for
+    if (sBeforeArm && (!VemiIsFaultSignal(sig) || sent))
+        EndBySignal(sig); // async-signal-safe: sigaction, sigprocmask, raise
     if (!VemiIsFaultSignal(sig) || sent) {
         if (sEndingSignal == 0)
             sEndingSignal = sig;
@@ -44,9 +62,7 @@ void Hold(int sig, const struct sigaction& action)
     if (sig <= 0 || sig >= kSlots || sigaction(sig, nullptr, &sSaved[sig]) != 0)
         return;
     bool ignored = sSaved[sig].sa_handler == SIG_IGN;
-    if (sig == SIGALRM)
-        sAlarmIgnored = ignored;
-    else if (action.sa_sigaction == OnEndingSignal && ignored)
+    if (action.sa_sigaction == OnEndingSignal && ignored && sig != GuardSignal())
         return; // a signal that our parent had us ignore stays ignored
     sHeld[sig] = sigaction(sig, &action, nullptr) == 0;
 }
@@ -56,25 +72,34 @@ void Hold(int sig, const struct sigaction& action)
 void GuardArmedState(void (*onFault)(void))
 {
     sEndingSignal = 0;
+    sBeforeArm = 1;
     sOnFault = onFault;
     struct sigaction catchIt = {};
     catchIt.sa_sigaction = OnEndingSignal;
     sigfillset(&catchIt.sa_mask); // one handler at a time
     catchIt.sa_flags = SA_SIGINFO | SA_RESTART; // requests complete; sleeps and polls end early
     for (int sig : kVemiEndingSignals)
-        if (sig != SIGALRM)
-            Hold(sig, catchIt);
+        Hold(sig, catchIt);
 #ifdef SIGRTMIN
-    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)
+    for (int sig = SIGRTMIN + 1; sig <= SIGRTMAX; sig++)
         Hold(sig, catchIt);
 #endif
     catchIt.sa_flags = SA_SIGINFO; // interrupts the write it guards
-    Hold(SIGALRM, catchIt);
-    sGuarding = sHeld[SIGALRM];
+    Hold(GuardSignal(), catchIt);
+    struct sigevent event = {};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = GuardSignal();
+    event.sigev_value.sival_int = kGuardCookie;
+    sGuarding = sHeld[GuardSignal()] && timer_create(CLOCK_MONOTONIC, &event, &sGuardTimer) == 0;
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     for (int sig : kStopSignals)
         Hold(sig, ignore);
+}
+
+void ArmingNow(void)
+{
+    sBeforeArm = 0;
 }
 
 int ArmedEndingSignal(void)
@@ -85,7 +110,10 @@ int ArmedEndingSignal(void)
 void ReleaseArmedState(void)
 {
     DisarmWriteGuard();
+    if (sGuarding)
+        timer_delete(sGuardTimer);
     sGuarding = false;
+    sBeforeArm = 0;
     bool outputFailed = ferror(stdout) || gOutputErrno != 0;
     for (int sig = 1; sig < kSlots; sig++) {
         if (!sHeld[sig] || (sig == SIGPIPE && outputFailed))
@@ -97,16 +125,16 @@ void ReleaseArmedState(void)
 
 void ArmWriteGuard(void)
 {
-    struct itimerval once = {{0, 0}, {0, 50000}};
+    struct itimerspec once = {{0, 0}, {0, 50 * 1000000}};
     if (sGuarding)
-        setitimer(ITIMER_REAL, &once, nullptr);
+        timer_settime(sGuardTimer, 0, &once, nullptr);
 }
 
 void DisarmWriteGuard(void)
 {
-    struct itimerval off = {};
+    struct itimerspec off = {};
     if (sGuarding)
-        setitimer(ITIMER_REAL, &off, nullptr);
+        timer_settime(sGuardTimer, 0, &off, nullptr);
 }
 
 void EndBySignal(int sig)

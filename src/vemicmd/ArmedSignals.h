@@ -11,14 +11,23 @@
 //    is ignored: Ctrl-Z and a background terminal write do not stop the test;
 //  - SIGPIPE is ignored: a reader that has gone is an output error, reported at
 //    the end of the run like any other.
-// SIGALRM is caught without SA_RESTART: it also serves the write guard, a timer
-// that cuts a write short, so that no write can hold up the test.
+// Until the arm request is sent nothing is armed: a caught ending signal then ends
+// the process at once, by that signal (the output written so far may be waiting
+// for its reader). The write guard, a timer that cuts a write short so that no
+// write can hold up the test, is a timer of the test's own with a signal of its
+// own (SIGRTMIN, told apart from one another process sends): the process's
+// ITIMER_REAL and SIGALRM stay the caller's, and an alarm inherited across exec
+// is an ending signal like any other.
 #ifndef VEMI_ARMED_SIGNALS_H
 #define VEMI_ARMED_SIGNALS_H
 
 // Installs the handling above. `onFault` must be async-signal-safe: a genuine
 // fault's handler calls it before the process ends.
 void GuardArmedState(void (*onFault)(void));
+
+// The arm request goes now: from here on a caught ending signal is settled by the
+// test (disarmed first) rather than ending the process at once.
+void ArmingNow(void);
 
 // The first ending signal caught since GuardArmedState, 0 if none.
 int ArmedEndingSignal(void);

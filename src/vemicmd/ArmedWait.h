@@ -1,12 +1,16 @@
-// One second of the watchdog test, the only wait it makes while the watchdog is
-// armed. Meanwhile held output goes out as its streams take it, a key is taken
-// without waiting, and a caught ending signal ends the wait at once.
+// The watchdog test's waits while the watchdog is armed, the only waits it makes
+// then. Meanwhile held output goes out as its streams take it, a key is taken
+// without waiting, and a caught ending signal may end the wait at once.
 #ifndef VEMI_ARMED_WAIT_H
 #define VEMI_ARMED_WAIT_H
 
+#include <stdint.h>
+
 enum WaitEnd { kWaitDone, kWaitKey, kWaitSignal };
 
-// `keys`: a key ends the wait (when keys are watched at all).
-WaitEnd WaitOneSecond(bool keys);
+// Waits until `untilMs` on the monotonic clock (VemiNowMs). `keys`: a key ends the
+// wait, when keys are watched at all; `signals`: a caught ending signal does, where
+// otherwise it waits its time all the same (a busy disarm asked again).
+WaitEnd WaitUntil(int64_t untilMs, bool keys, bool signals);
 
 #endif

@@ -1,14 +1,19 @@
 #include "KeyWatch.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-volatile bool sActive = false; // keys are watched; the terminal's modes are changed
-struct termios sSaved;         // the modes before
+volatile sig_atomic_t sActive = 0; // keys are watched; the terminal's modes are changed
+int sTerminal = -1;      // the watch's own descriptor of the terminal: non-blocking, shared with no one
+struct termios sBefore;  // the modes before,
+struct termios sSet;     // and as the watch set them
+bool sCanonChanged, sEchoChanged, sMinChanged, sTimeChanged; // what the watch changed
 
 bool SameTerminal(int a, int b)
 {
@@ -16,16 +21,26 @@ bool SameTerminal(int a, int b)
     return isatty(a) && isatty(b) && fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_rdev == sb.st_rdev;
 }
 
-// Only the settings StartKeyWatch changes, so that a change another process made
-// meanwhile stands.
+// The settings the watch changed go back, but only while the terminal still holds
+// all four as the watch set them: another program's modes (a shell that took the
+// terminal back, a second test) stand. tcgetattr and tcsetattr are async-signal-safe.
 void PutBack(void)
 {
     struct termios now;
-    if (tcgetattr(STDIN_FILENO, &now) != 0)
+    const tcflag_t kModes = ICANON | ECHO;
+    if (tcgetattr(STDIN_FILENO, &now) != 0 || (now.c_lflag & kModes) != (sSet.c_lflag & kModes) ||
+        now.c_cc[VMIN] != sSet.c_cc[VMIN] || now.c_cc[VTIME] != sSet.c_cc[VTIME])
         return;
-    now.c_lflag = (now.c_lflag & ~(tcflag_t)(ICANON | ECHO)) | (sSaved.c_lflag & (ICANON | ECHO));
-    now.c_cc[VMIN] = sSaved.c_cc[VMIN];
-    now.c_cc[VTIME] = sSaved.c_cc[VTIME];
+    if (!sCanonChanged && !sEchoChanged && !sMinChanged && !sTimeChanged)
+        return;
+    if (sCanonChanged)
+        now.c_lflag |= ICANON;
+    if (sEchoChanged)
+        now.c_lflag |= ECHO;
+    if (sMinChanged)
+        now.c_cc[VMIN] = sBefore.c_cc[VMIN];
+    if (sTimeChanged)
+        now.c_cc[VTIME] = sBefore.c_cc[VTIME];
     tcsetattr(STDIN_FILENO, TCSANOW, &now);
 }
 
@@ -33,21 +48,49 @@ void PutBack(void)
 
 void StartKeyWatch(int promptFd)
 {
-    sActive = false;
-    if (!SameTerminal(STDIN_FILENO, promptFd) || tcgetpgrp(STDIN_FILENO) != getpgrp() ||
-        tcgetattr(STDIN_FILENO, &sSaved) != 0)
+    sActive = 0;
+    // The controlling terminal, in the foreground, and the prompt, the input and the
+    // output all on it: nothing else of the pipeline reads it.
+    if (!SameTerminal(STDIN_FILENO, STDOUT_FILENO) || !SameTerminal(STDIN_FILENO, promptFd) ||
+        tcgetpgrp(STDIN_FILENO) != getpgrp() || tcgetattr(STDIN_FILENO, &sBefore) != 0)
         return;
-    struct termios raw = sSaved;
+    // Opened anew by its name: a file description of the watch's own, which the
+    // other processes of the pipeline do not share.
+    const char* name = ttyname(STDIN_FILENO);
+    sTerminal = name != NULL ? open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    if (sTerminal < 0)
+        return;
+    if (!SameTerminal(sTerminal, STDIN_FILENO)) {
+        close(sTerminal);
+        sTerminal = -1;
+        return;
+    }
+    struct termios raw = sBefore;
     raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
+    sCanonChanged = (sBefore.c_lflag & ICANON) != 0;
+    sEchoChanged = (sBefore.c_lflag & ECHO) != 0;
+    sMinChanged = sBefore.c_cc[VMIN] != 0;
+    sTimeChanged = sBefore.c_cc[VTIME] != 0;
+    sSet = raw;
     tcflush(STDIN_FILENO, TCIFLUSH); // keys typed before the test started do not count
-    sActive = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) {
+        close(sTerminal);
+        sTerminal = -1;
+        return;
+    }
+    sActive = 1;
 }
 
 bool KeysWatched(void)
 {
-    return sActive;
+    return sActive != 0;
+}
+
+int KeyWatchFd(void)
+{
+    return sActive ? sTerminal : -1;
 }
 
 int TakeKey(void)
@@ -55,7 +98,7 @@ int TakeKey(void)
     if (!sActive)
         return 0;
     char key;
-    ssize_t n = read(STDIN_FILENO, &key, 1);
+    ssize_t n = read(sTerminal, &key, 1);
     if (n == 1)
         return 1;
     if (n < 0 && errno != EINTR && errno != EAGAIN)
@@ -65,13 +108,16 @@ int TakeKey(void)
 
 void StopKeyWatch(void)
 {
-    if (sActive)
-        PutBack();
-    sActive = false;
+    if (!sActive)
+        return;
+    sActive = 0;
+    PutBack();
+    close(sTerminal);
+    sTerminal = -1;
 }
 
 void RestoreTerminalFromHandler(void)
 {
     if (sActive)
-        PutBack(); // tcgetattr and tcsetattr are async-signal-safe
+        PutBack();
 }

@@ -9,8 +9,16 @@
 //   driver none        no board preloaded: VemiCmd finds no driver
 //   clock real         the watchdog test's sleeps take real time
 //   job KIND           on a pseudo-terminal: a foreground or background job of a
-//                      launcher that stays, as a shell does, or the session's leader
+//                      launcher that stays, as a shell does, or the session's leader;
+//                      shell-background: a foreground job that the launcher, once it
+//                      stops, lets go on in the background with the terminal set its
+//                      own way (see RunTool.h)
 //   tostop             the terminal stops background writers
+//   errors terminal    standard error is the terminal too (jobs)
+//   wrapper            the run is started by sh -c, which leads the job
+//   gap MS             the watchdog's longest time without a retrigger, as the
+//                      board saw it, is at most MS
+//   armed MIN MAX      the watchdog stayed armed from MIN to MAX milliseconds
 //   output terminal|full-pipe MS
 //                      standard output is the terminal, or a pipe filled before
 //                      the run and read from MS milliseconds after its start
@@ -67,6 +75,8 @@ struct Case {
     int exit = 0, signal = 0, unread = 0;
     bool stopped = false;
     bool waits = false; // takes real time
+    int maxGapMs = 0;   // the trace's longest gap between retriggers, at most
+    int armedMinMs = 0, armedMaxMs = 0; // how long the watchdog stayed armed, as the board saw it
     Step step;          // the next step, as its `at` and `after` lines build it
 };
 
@@ -132,8 +142,13 @@ void ReadCases(const std::string& path, const std::string& file, std::vector<Cas
         else if (key == "clock") c.options.fastClock = false, c.waits = true;
         else if (key == "job") {
             c.waits = true;
-            c.options.job = value == "background" ? Job::kBackground : value == "leader" ? Job::kLeader : Job::kForeground;
+            c.options.job = value == "background" ? Job::kBackground : value == "leader" ? Job::kLeader
+                          : value == "shell-background" ? Job::kShellBackground : Job::kForeground;
         } else if (key == "tostop") c.options.tostop = true;
+        else if (key == "errors" && value == "terminal") c.options.errToTerminal = true;
+        else if (key == "wrapper") c.options.wrapped = true;
+        else if (key == "gap") c.maxGapMs = atoi(value.c_str());
+        else if (key == "armed") sscanf(value.c_str(), "%d %d", &c.armedMinMs, &c.armedMaxMs);
         else if (key == "output" && value == "terminal") c.options.output = Output::kTerminal;
         else if (key == "output" && value.rfind("full-pipe ", 0) == 0) {
             c.options.output = Output::kFullPipe;
@@ -217,6 +232,18 @@ TEST_P(EndToEnd, Case)
         EXPECT_EQ(Visible(c.err), Visible(c.errBegins ? r.err.substr(0, c.err.size()) : r.err)) << run;
         if (c.trace) {
             EXPECT_EQ(Visible(*c.trace), Visible(SamePids(r.trace))) << run;
+        }
+        std::smatch ms;
+        bool timed = std::regex_search(r.trace, ms, std::regex("\\(armed ([0-9]+) ms, longest gap ([0-9]+) ms\\)"));
+        if (c.maxGapMs != 0 || c.armedMaxMs != 0) {
+            ASSERT_TRUE(timed) << run << ": the watchdog was never disarmed\n" << r.trace;
+        }
+        if (c.maxGapMs != 0) {
+            EXPECT_LE(std::stoi(ms[2]), c.maxGapMs) << run << ": retriggers too far apart";
+        }
+        if (c.armedMaxMs != 0) {
+            EXPECT_GE(std::stoi(ms[1]), c.armedMinMs) << run;
+            EXPECT_LE(std::stoi(ms[1]), c.armedMaxMs) << run;
         }
         EXPECT_EQ(r.stopped, c.stopped) << run;
         EXPECT_EQ(r.signal, c.signal) << run;

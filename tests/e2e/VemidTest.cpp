@@ -374,13 +374,14 @@ TEST(VemidLog, ASyslogRestartLosesNoLaterMessage)
                                 "s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM); s.bind(sys.argv[1])\n"
                                 "f = open(sys.argv[2], \"ab\")\n"
                                 "while True: f.write(s.recv(4096) + b\"\\n\"); f.flush()' log";
+    const std::string kBound = "while [ ! -S log ]; do sleep 0.05; done; "; // the receiver listens
     RunOptions o;
     o.collect = {"first.log", "second.log"};
     RunResult r = RunVemisim(
         {"--", "/bin/sh", "-c",
-         receive + " first.log & first=$!; sleep 0.5; VEMID_LOG_SOCKET=$PWD/log " + VemidPath() +
+         receive + " first.log & first=$!; " + kBound + "VEMID_LOG_SOCKET=$PWD/log " + VemidPath() +
              " -d -t 3 -s 1 -I vemid.pid & vemid=$!; sleep 1; kill $first; wait $first; rm -f log; " + receive +
-             " second.log & second=$!; sleep 0.5; kill $vemid; wait $vemid; sleep 0.3; kill $second"},
+             " second.log & second=$!; " + kBound + "kill $vemid; wait $vemid; sleep 0.3; kill $second"},
         o);
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_NE(r.files["first.log"].find("]: watchdog armed for 3 s"), std::string::npos) << r.files["first.log"];

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 
 #include "RunTool.h"
 
@@ -47,6 +51,66 @@ TEST(Watchdog, AReaderThatHasGoneIsAnOutputErrorAfterTheDisarm)
     EXPECT_EQ(r.err, "VemiCmd: cannot write standard output: Broken pipe\n");
     EXPECT_NE(r.trace.find(kDisarm), std::string::npos);
     EXPECT_EQ(r.trace.find("event restart"), std::string::npos);
+}
+
+// A write error while armed is kept: the test disarms, and the run fails and says
+// why, in every style.
+TEST(Watchdog, AFullDiskWhileArmedFailsTheRunAfterTheDisarm)
+{
+    for (const char* style : {"", "--json"}) {
+        RunResult r = RunVemisim({"--fast-clock", "--trace", "trace", "--", "/bin/sh", "-c",
+                                  VemiCmdPath() + " --lock-file=vemid.pid " + style + " /wdt >/dev/full"});
+        EXPECT_EQ(r.exitStatus, 255) << style;
+        EXPECT_EQ(r.err.substr(r.err.find("VemiCmd:") == std::string::npos ? 0 : r.err.find("VemiCmd:")),
+                  "VemiCmd: cannot write standard output: No space left on device\n") << style;
+        EXPECT_NE(r.trace.find(kDisarm), std::string::npos) << style;
+        EXPECT_EQ(r.trace.find("event restart"), std::string::npos) << style;
+    }
+}
+
+// A stream that takes each write only in part (a socket with a small buffer and a
+// slow reader) gets the bytes of an unhindered run, all of them, in order.
+TEST(Watchdog, AStreamThatTakesWritesInPartsGetsEveryByteInOrder)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    RunOptions plain;
+    plain.fastClock = false;
+    std::string expected = RunVemiCmd({"/wdt", "/ver"}, plain).out;
+    ASSERT_NE(expected.find("Disabling Wdt succeeded"), std::string::npos);
+
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    int small = 2048;
+    setsockopt(pair[1], SOL_SOCKET, SO_SNDBUF, &small, sizeof(small));
+    setsockopt(pair[0], SOL_SOCKET, SO_RCVBUF, &small, sizeof(small));
+    char dir[] = "/tmp/vemi-parts-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir) != 0)
+            _exit(126);
+        dup2(pair[1], STDOUT_FILENO);
+        close(pair[0]);
+        close(pair[1]);
+        execl(VemisimPath().c_str(), "vemisim", "--", VemiCmdPath().c_str(), "--lock-file=vemid.pid", "/wdt", "/ver",
+              (char*)nullptr);
+        _exit(127);
+    }
+    close(pair[1]);
+    std::string got;
+    char buf[7]; // a few bytes at a time, slowly: the tool's writes find little room
+    for (ssize_t n; (n = read(pair[0], buf, sizeof(buf))) > 0;) {
+        got.append(buf, (size_t)n);
+        usleep(3000);
+    }
+    close(pair[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::string rm = std::string("rm -rf '") + dir + "'";
+    EXPECT_EQ(system(rm.c_str()), 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(got, expected);
 }
 
 } // namespace

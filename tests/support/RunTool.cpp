@@ -74,7 +74,7 @@ long long NowMs()
     pid_t job = fork();
     if (job == 0) {
         setpgid(0, 0);
-        if (o.job == Job::kForeground) {
+        if (o.job == Job::kForeground || o.job == Job::kShellBackground) {
             signal(SIGTTOU, SIG_IGN);
             tcsetpgrp(slave, getpid());
             signal(SIGTTOU, SIG_DFL);
@@ -85,6 +85,18 @@ long long NowMs()
     WriteFile(pidFile, std::to_string(job));
     int status = 0;
     waitpid(job, &status, WUNTRACED);
+    if (WIFSTOPPED(status) && o.job == Job::kShellBackground) {
+        signal(SIGTTOU, SIG_IGN); // the shell takes the terminal back, with its own modes
+        tcsetpgrp(slave, getpgrp());
+        struct termios t;
+        tcgetattr(slave, &t);
+        t.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
+        t.c_cc[VMIN] = 1;
+        t.c_cc[VTIME] = 0;
+        tcsetattr(slave, TCSANOW, &t);
+        kill(-job, SIGCONT); // bg
+        waitpid(job, &status, 0);
+    }
     WriteFile(result, std::to_string(status));
     if (WIFSTOPPED(status))
         kill(-job, SIGKILL);
@@ -139,8 +151,11 @@ std::vector<Step> StepsOf(const RunOptions& o)
     return steps;
 }
 
-RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const std::string& dir)
+RunResult Run(const std::vector<std::string>& command, const RunOptions& o, const std::string& dir)
 {
+    std::vector<std::string> argv = command;
+    if (o.wrapped)
+        argv.insert(argv.begin(), {"/bin/sh", "-c", "\"$@\"; status=$?; exit $status", "sh"});
     std::string err = dir + "/stderr", jobFile = dir + "/job", jobPidFile = dir + "/job.pid";
     bool onTerminal = o.job != Job::kNoTerminal;
     int master = -1, slave = -1, in[2], out[2], gone[2];
@@ -165,7 +180,7 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
         bool piped = o.output == Output::kCapture || o.output == Output::kFullPipe;
         dup2(onTerminal ? slave : in[0], 0);
         dup2(o.output == Output::kTerminal ? slave : piped ? out[1] : gone[1], 1);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        dup2(onTerminal && o.errToTerminal ? slave : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         for (int fd : {in[0], in[1], out[0], out[1], gone[1], master})
             if (fd >= 0)
                 close(fd);
@@ -242,7 +257,10 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& o, const s
             close(fd);
     if (slave >= 0) {
         struct termios t;
-        r.terminalSane = tcgetattr(slave, &t) == 0 && (t.c_lflag & ICANON) && (t.c_lflag & ECHO);
+        bool shellModes = o.job == Job::kShellBackground; // as the shell left them
+        r.terminalSane = tcgetattr(slave, &t) == 0 &&
+                         (shellModes ? !(t.c_lflag & (ICANON | ECHO)) && t.c_cc[VMIN] == 1
+                                     : (t.c_lflag & ICANON) && (t.c_lflag & ECHO));
         ioctl(slave, FIONREAD, &r.unreadInput);
         close(slave);
     }

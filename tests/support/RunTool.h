@@ -20,7 +20,11 @@ enum class Output { kCapture, kClosed, kGoneReader, kFailing, kTerminal, kFullPi
 // Run as a job on a pseudo-terminal, under a launcher that leads the session and
 // stays, as a shell does; standard input is the terminal. kLeader: the program
 // itself leads the session, as a login shell would (ssh -t host program).
-enum class Job { kNoTerminal, kForeground, kBackground, kLeader };
+// kShellBackground: a foreground job of a shell that, when the job stops (Ctrl-Z),
+// takes the terminal back with modes of its own (a line editor's: no echo, one key
+// at a time, VMIN 1) and lets the job go on in the background, as `bg` does; the
+// terminal is sane at the end when it still holds those modes.
+enum class Job { kNoTerminal, kForeground, kBackground, kLeader, kShellBackground };
 
 // One thing done to a run while it goes: once its output (standard output, error
 // or the terminal) shows `when`, and `afterMs` after that or after the step before.
@@ -49,6 +53,9 @@ struct RunOptions {
     Output output = Output::kCapture;
     int readAfterMs = 0;     // kFullPipe
     Job job = Job::kNoTerminal;
+    bool errToTerminal = false; // standard error is the terminal too (jobs)
+    bool wrapped = false;    // the run's command is started by sh -c, which leads the job
+                             // (a script around it), rather than started itself
     bool tostop = false;     // the terminal stops background writers
     int timeoutMs = 60000;   // then the run is killed
     std::vector<std::string> collect; // files of the run's folder to hand back after it

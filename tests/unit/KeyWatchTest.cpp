@@ -1,6 +1,7 @@
 // The key watch on a real terminal, in a child that leads a session of its own on a
 // pseudo-terminal: a key typed is taken, a key another reader of the terminal took
-// first leaves nothing to wait for, and the terminal's modes come back.
+// first leaves nothing to wait for, whatever mode that reader sets, and the
+// terminal's modes come back unless another program has set its own.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -20,7 +21,8 @@
 namespace {
 
 // The child's steps; its exit status is the first that went wrong.
-enum { kOk, kNotWatched, kKeyNotTaken, kOtherReaderGotNothing, kStolenKeyTaken, kModesNotBack };
+enum { kOk, kNotWatched, kKeyNotTaken, kOtherReaderGotNothing, kStolenKeyTaken, kModesNotBack, kCanonKeyTaken,
+       kOthersModesChanged };
 
 bool Readable(int fd)
 {
@@ -42,6 +44,30 @@ int WatchKeys(int master)
         return kOtherReaderGotNothing;
     if (TakeKey() != 0)
         return kStolenKeyTaken;
+    // A pager or a shell takes the next key and puts the terminal back in canonical
+    // mode: the watch's read still must not wait (for a whole line, now).
+    struct termios canon;
+    tcgetattr(STDIN_FILENO, &canon);
+    canon.c_lflag |= ICANON;
+    tcsetattr(STDIN_FILENO, TCSANOW, &canon);
+    if (write(master, "y", 1) != 1 || TakeKey() != 0)
+        return kCanonKeyTaken;
+    // Those modes are another program's now: the watch leaves them as they are.
+    StopKeyWatch();
+    struct termios now;
+    if (tcgetattr(STDIN_FILENO, &now) != 0 || (now.c_lflag & (ICANON | ECHO)) != ICANON)
+        return kOthersModesChanged;
+    return kOk;
+}
+
+// Keys typed, then the watch ends: the modes it changed come back.
+int ModesComeBack(int master)
+{
+    StartKeyWatch(STDOUT_FILENO);
+    if (!KeysWatched())
+        return kNotWatched;
+    if (write(master, "k", 1) != 1 || !Readable(KeyWatchFd()) || TakeKey() != 1)
+        return kKeyNotTaken;
     StopKeyWatch();
     struct termios now;
     if (tcgetattr(STDIN_FILENO, &now) != 0 || (now.c_lflag & (ICANON | ECHO)) != (ICANON | ECHO))
@@ -49,26 +75,36 @@ int WatchKeys(int master)
     return kOk;
 }
 
-TEST(KeyWatch, TakesAKeyAndNeverWaitsForOneAnotherReaderTook)
+// Runs `step` in a child that leads a session of its own on a pseudo-terminal.
+int OnATerminal(int (*step)(int master))
 {
     int master, slave;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return -1;
     pid_t child = fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
         alarm(5); // a read that waits ends the child by SIGALRM
         setsid();
         ioctl(slave, TIOCSCTTY, 0);
         dup2(slave, STDIN_FILENO);
         dup2(slave, STDOUT_FILENO);
-        _exit(WatchKeys(master));
+        _exit(step(master));
     }
     close(slave);
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    waitpid(child, &status, 0);
     close(master);
-    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << " (SIGALRM: a read waited)";
-    EXPECT_EQ(WEXITSTATUS(status), kOk) << "failed at step " << WEXITSTATUS(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+TEST(KeyWatch, TakesAKeyAndPutsBackTheModesItChanged)
+{
+    EXPECT_EQ(OnATerminal(ModesComeBack), kOk) << "1014: a read waited";
+}
+
+TEST(KeyWatch, TakesAKeyAndNeverWaitsForOneAnotherReaderTook)
+{
+    EXPECT_EQ(OnATerminal(WatchKeys), kOk) << "1014: a read waited (SIGALRM)";
 }
 
 } // namespace
