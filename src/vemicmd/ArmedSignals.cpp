@@ -3,11 +3,11 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "EndingSignals.h"
 #include "ExitStatus.h"
+#include "GuardTimer.h"
 
 namespace {
 
@@ -19,7 +19,6 @@ bool sHeld[kSlots];              // signals whose disposition was changed
 volatile sig_atomic_t sEndingSignal = 0;
 volatile sig_atomic_t sBeforeArm = 0; // nothing armed yet: a signal ends the process at once
 const int kGuardCookie = 0x56454D49;  // in the guard timer's signal, to know it for ours
-timer_t sGuardTimer;
 bool sGuarding = false;
 void (*sOnFault)(void) = nullptr;
 
@@ -86,11 +85,7 @@ void GuardArmedState(void (*onFault)(void))
 #endif
     catchIt.sa_flags = SA_SIGINFO; // interrupts the write it guards
     Hold(GuardSignal(), catchIt);
-    struct sigevent event = {};
-    event.sigev_notify = SIGEV_SIGNAL;
-    event.sigev_signo = GuardSignal();
-    event.sigev_value.sival_int = kGuardCookie;
-    sGuarding = sHeld[GuardSignal()] && timer_create(CLOCK_MONOTONIC, &event, &sGuardTimer) == 0;
+    sGuarding = sHeld[GuardSignal()] && GuardTimerCreate(GuardSignal(), kGuardCookie);
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     for (int sig : kStopSignals)
@@ -111,7 +106,7 @@ void ReleaseArmedState(void)
 {
     DisarmWriteGuard();
     if (sGuarding)
-        timer_delete(sGuardTimer);
+        GuardTimerDelete();
     sGuarding = false;
     sBeforeArm = 0;
     bool outputFailed = ferror(stdout) || gOutputErrno != 0;
@@ -125,16 +120,14 @@ void ReleaseArmedState(void)
 
 void ArmWriteGuard(void)
 {
-    struct itimerspec once = {{0, 0}, {0, 50 * 1000000}};
     if (sGuarding)
-        timer_settime(sGuardTimer, 0, &once, nullptr);
+        GuardTimerSet(50);
 }
 
 void DisarmWriteGuard(void)
 {
-    struct itimerspec off = {};
     if (sGuarding)
-        timer_settime(sGuardTimer, 0, &off, nullptr);
+        GuardTimerSet(0);
 }
 
 void EndBySignal(int sig)
