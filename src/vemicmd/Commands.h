@@ -10,7 +10,8 @@ uint32_t ShowVersion(void* arg);
 uint32_t ShowVemiSensors(void* arg);
 uint32_t ShowUserEeprom(void* arg);
 uint32_t TriggerWdt(void* arg);
-#define WDT_HELD_BY_VEMID 75 // /wdt's status while vemid holds the watchdog (EX_TEMPFAIL)
+#define WDT_HELD 75         // /wdt's status while vemid (or another test) holds the watchdog (EX_TEMPFAIL)
+#define WDT_LOCK_REFUSED 77 // /wdt's status when the watchdog's lock cannot be had at all (EX_NOPERM)
 uint32_t ShowDalvInfo(void* arg);
 
 // Run when no command switch was given.

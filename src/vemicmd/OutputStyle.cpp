@@ -9,7 +9,7 @@
 #include "TextReport.h"
 #include "ToolVersion.h"
 #include "VemiInterface.h"
-#include "WatchdogLock.h"
+#include "LockFile.h"
 
 OutputStyle gOutputStyle = kStyleText;
 const char* gWatchdogLockPath = VEMI_WATCHDOG_LOCK;

@@ -5,7 +5,7 @@
 #include "OutputStyle.h"
 #include "ProgramState.h"
 #include "VemiInterface.h"
-#include "WatchdogLock.h"
+#include "LockFile.h"
 
 uint32_t gIndexGroup = 0;
 uint32_t gIndexOffset = 0;

@@ -22,7 +22,7 @@
 #include "VemiInterface.h"
 #include "VemiReaders.h"
 #include "VemiTransport.h"
-#include "WatchdogLock.h"
+#include "LockFile.h"
 
 namespace {
 
@@ -166,29 +166,32 @@ uint32_t TestWatchdog(void)
 } // namespace
 
 // The test holds the lock that vemid holds while it keeps the watchdog fed, and
-// refuses to run while vemid does: its disarm would silently end vemid's
-// protection, and vemid cannot arm meanwhile. A lock file that cannot be had at
-// all (no such folder, no permission) leaves nothing to coordinate with.
+// refuses to run while vemid or anything else does: its disarm would silently end
+// vemid's protection, and vemid cannot arm meanwhile. A lock that cannot be had
+// at all is no reason to go ahead unguarded: the test is refused too.
 uint32_t TriggerWdt(void*)
 {
-    int lock = -1;
+    LockFile lock;
     long holder = 0;
-    if (TakeWatchdogLock(gWatchdogLockPath, &lock, &holder) == EWOULDBLOCK) {
+    char why[96], line[PATH_MAX + 160];
+    LockFileResult taken = LockFileTake(&lock, gWatchdogLockPath, &holder, why, sizeof(why));
+    if (taken != kLockTaken) {
+        uint32_t status = taken == kLockHeld ? WDT_HELD : WDT_LOCK_REFUSED;
         char name[32] = "another process";
-        if (holder <= 0 || !VemiProcessName(holder, name, sizeof(name)))
+        if (taken == kLockHeld && (holder <= 0 || !VemiProcessName(holder, name, sizeof(name))))
             snprintf(name, sizeof(name), "another process");
-        char line[PATH_MAX + 96];
-        snprintf(line, sizeof(line), "Watchdog held by %s (lock on %s): not tested", name, gWatchdogLockPath);
+        if (taken == kLockHeld)
+            snprintf(line, sizeof(line), "Watchdog held by %s (lock on %s): not tested", name, gWatchdogLockPath);
+        else
+            snprintf(line, sizeof(line), "Watchdog lock on %s cannot be had (%s): not tested", gWatchdogLockPath, why);
         Out("%s\n", line);
-        WRITE(&gReportWriter, failure, "Taking the watchdog", WDT_HELD_BY_VEMID, line);
+        WRITE(&gReportWriter, failure, "Taking the watchdog", status, line);
         WatchdogTestRecord record = {5, 2, 0, kWdtNotArmed, 0, false, 0};
         WRITE(&gReportWriter, watchdogTest, &record);
-        return WDT_HELD_BY_VEMID;
+        return status;
     }
-    if (lock >= 0)
-        NameWatchdogHolder(lock);
+    LockFileName(&lock);
     uint32_t status = TestWatchdog();
-    if (lock >= 0)
-        ReleaseWatchdogLock(lock);
+    LockFileRelease(&lock);
     return status;
 }

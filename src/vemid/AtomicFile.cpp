@@ -28,6 +28,8 @@ bool WriteFileWhole(const char* path, const char* text, size_t length)
     int error = written ? 0 : errno;
     if (close(fd) != 0 && written)
         written = false, error = errno;
+    if (written && !ReplaceableByUs(path))
+        written = false, error = errno;
     if (written && rename(temporary, path) == 0)
         return true;
     if (written)

@@ -6,7 +6,7 @@
 #include <stddef.h>
 
 // Writes `text` to a new temporary file beside `path` (see TemporaryNameOf), then
-// renames it over `path`, readable by all (node_exporter runs as a user of its
+// renames it over `path` when that is ReplaceableByUs, readable by all (node_exporter runs as a user of its
 // own). False, with errno, when that failed: nothing is left behind, and the file
 // at `path` keeps its content.
 bool WriteFileWhole(const char* path, const char* text, size_t length);

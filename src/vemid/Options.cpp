@@ -6,7 +6,7 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "WatchdogLock.h"
+#include "LockFile.h"
 
 namespace {
 

@@ -83,6 +83,17 @@ int CreateSpare(ReservedFile* f, const char* bytes)
 
 } // namespace
 
+bool ReplaceableByUs(const char* path)
+{
+    struct stat st;
+    if (lstat(path, &st) != 0)
+        return errno == ENOENT;
+    if (S_ISREG(st.st_mode) && st.st_uid == geteuid())
+        return true;
+    errno = EPERM;
+    return false;
+}
+
 bool TemporaryNameOf(char* out, size_t size, const char* path, const char* six)
 {
     if (snprintf(out, size, "%s%s%s", path, kTemporaryMark, six) >= (int)size) {
@@ -104,7 +115,7 @@ bool ReservedFileOpen(ReservedFile* f, const char* path, size_t size, mode_t mod
         free(bytes);
         return false;
     }
-    int first = CreateSpare(f, bytes);
+    int first = ReplaceableByUs(path) ? CreateSpare(f, bytes) : -1;
     if (first >= 0 && rename(f->spareName, path) != 0) {
         int error = errno;
         unlink(f->spareName);
@@ -148,6 +159,8 @@ bool ReservedFilePublish(ReservedFile* f, const char* content)
             return false;
     }
     if (ours && !kept)
+        return false;
+    if (!ours && !ReplaceableByUs(f->path))
         return false;
     if (rename(f->spareName, f->path) != 0) {
         int error = errno;

@@ -19,8 +19,9 @@ struct ReservedFile {
     char spareName[PATH_MAX];    // the spare's own name, beside the path
 };
 
-// Creates both files (mode `mode`, never through a symlink, never over a file of
-// another's) and publishes `content`. False, with errno, when that failed.
+// Creates both files (mode `mode`, never through a symlink) and publishes
+// `content`, in place of a file there only when ReplaceableByUs. False, with
+// errno, when that failed.
 bool ReservedFileOpen(ReservedFile* file, const char* path, size_t size, mode_t mode, const char* content);
 
 // Publishes a new content, at most size - 2 bytes. False, with errno, when it could
@@ -29,6 +30,11 @@ bool ReservedFilePublish(ReservedFile* file, const char* content);
 
 // Lets both go; the published file stays at its path, the spare is removed.
 void ReservedFileClose(ReservedFile* file);
+
+// Whether the file at `path` may be replaced: there is none, or it is a regular
+// file of this user's; never another user's file, a symbolic link or a device.
+// False, with errno EPERM, otherwise.
+bool ReplaceableByUs(const char* path);
 
 // The name a temporary or spare file of `path` has: the path, ".vemid-" and six
 // characters; leftovers of a run that crashed are recognised by it.

@@ -8,11 +8,11 @@
 
 #include "HealthCheck.h"
 #include "Keeper.h"
+#include "LockFile.h"
 #include "Log.h"
 #include "Metrics.h"
 #include "MonotonicClock.h"
 #include "Options.h"
-#include "PidFile.h"
 #include "StopSignals.h"
 #include "System.h"
 #include "UpsFile.h"
@@ -23,8 +23,7 @@ namespace {
 
 struct Start {
     const VemidOptions* o;
-    const char* pidFile;
-    int pidFd;
+    LockFile pidFile; // the lock on the watchdog, unless -n
     UpsFile ups;
 };
 
@@ -34,7 +33,7 @@ int Refused(Start* s, int status)
 {
     if (s->o->upsFile != NULL)
         UpsFileStop(&s->ups, "vemid did not start: no UPS state");
-    PidFileRemove(s->pidFile, s->pidFd);
+    LockFileRelease(&s->pidFile);
     int sig = gStopSignal;
     if (sig != 0) {
         signal(sig, SIG_DFL);
@@ -56,16 +55,17 @@ int main(int argc, char** argv)
         return rc;
     LogOpen(o.foreground ? kLogInfo : kLogError); // a start that fails says why where it was started
 
-    Start s = {&o, o.pidFile, -1, UpsFile()};
+    Start s = {&o, LockFile(), UpsFile()};
     long holder = 0;
-    int error = PidFileOpen(o.pidFile, &s.pidFd, &holder);
-    if (error != 0) {
-        if (error == EWOULDBLOCK)
-            Log(kLogError, "the watchdog is held: pid %ld has the lock on %s", holder, o.pidFile);
-        else
-            Log(kLogError, "%s: %s", o.pidFile, strerror(error));
-        return error == EWOULDBLOCK ? VEMID_EXIT_RUNNING : VEMID_EXIT_OSERR;
-    }
+    char why[96];
+    LockFileResult taken = LockFileTake(&s.pidFile, o.pidFile, &holder, why, sizeof(why));
+    if (taken == kLockHeld)
+        Log(kLogError, "%s: pid %ld has the lock on %s", o.neverArm ? "another vemid -n runs" : "the watchdog is held",
+            holder, o.pidFile);
+    else if (taken == kLockRefused)
+        Log(kLogError, "%s: refused: %s", o.pidFile, why);
+    if (taken != kLockTaken)
+        return taken == kLockHeld ? VEMID_EXIT_RUNNING : VEMID_EXIT_OSERR;
     // Ours now: whatever an earlier run left is replaced by a file that claims no state.
     if (o.upsFile != NULL)
         UpsFileStart(&s.ups, o.upsFile, o.lowBatteryPercent);
@@ -90,7 +90,8 @@ int main(int argc, char** argv)
         }
     }
     VemiChannel channel = {-1, NULL, NULL};
-    if ((error = VemiChannelOpen(&channel, VEMI_DEVICE_PATH)) != 0) {
+    int error = VemiChannelOpen(&channel, VEMI_DEVICE_PATH);
+    if (error != 0) {
         Log(kLogError, "cannot open %s: %s", VEMI_DEVICE_PATH, strerror(error));
         return Refused(&s, VEMID_EXIT_UNAVAILABLE);
     }
@@ -109,7 +110,7 @@ int main(int argc, char** argv)
     LogOpen(o.foreground ? kLogInfo : kLogNone);
     if (!o.neverArm)
         Log(kLogNotice, "watchdog armed for %d s, fed every %d s", o.watchdogSeconds, o.feedSeconds);
-    PidFileWrite(s.pidFd);
+    LockFileName(&s.pidFile);
     StartComplete();
     LockMemoryAndRaisePriority();
 
@@ -118,6 +119,6 @@ int main(int argc, char** argv)
     int status = KeepWatchdog(&o, &parts);
     if (o.upsFile != NULL)
         UpsFileStop(&s.ups, "vemid stopped: no UPS state");
-    PidFileRemove(o.pidFile, s.pidFd);
+    LockFileRelease(&s.pidFile);
     return status;
 }

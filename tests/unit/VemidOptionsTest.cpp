@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "Options.h"
-#include "WatchdogLock.h"
+#include "LockFile.h"
 
 namespace {
 

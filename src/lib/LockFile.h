@@ -1,0 +1,41 @@
+// A lock file, as FreeBSD's pidfile(3) keeps one: locked (flock) for as long as
+// its holder runs, naming the holder's pid alone. The board's one watchdog has
+// such a lock (VEMI_WATCHDOG_LOCK): vemid holds it for as long as it keeps the
+// watchdog, as its pidfile, and VemiCmd's watchdog test for its run; a lock on a
+// file, as FreeBSD refuses locks on device nodes.
+//
+// The file is opened without following a symbolic link, created mode 0600, and
+// must be a regular file of this user's with no other name: another user can
+// neither take the lock nor aim the holder's writes at a file of their choosing.
+#ifndef VEMI_LOCK_FILE_H
+#define VEMI_LOCK_FILE_H
+
+#include <stddef.h>
+
+#define VEMI_WATCHDOG_LOCK "/var/run/vemid.pid"
+
+enum LockFileResult { kLockTaken, kLockHeld, kLockRefused };
+
+struct LockFile {
+    const char* path;
+    int fd; // open for writing and locked; -1 when not taken
+};
+
+// Takes the lock, creating the file when it is missing. kLockTaken: the file is
+// emptied at once (the previous holder's pid goes), and the lock lasts while the
+// descriptor stays open, in this process and those it forks. kLockHeld: another
+// process holds it; `*holder` is the pid the file names (0 if none). kLockRefused:
+// the file cannot be had or fails the checks above; `why` says so in a few words.
+LockFileResult LockFileTake(LockFile* lock, const char* path, long* holder, char* why, size_t whySize);
+
+// Writes this process's pid into the file, alone, as pidfile(3) does.
+void LockFileName(const LockFile* lock);
+
+// Removes the file while it is still the locked one, then lets the lock go.
+void LockFileRelease(LockFile* lock);
+
+// For tests: called between the file's open and its lock, where a holder that
+// stops may remove the file from under the taker. Null otherwise.
+extern void (*gLockFileOpened)(void);
+
+#endif
