@@ -240,14 +240,28 @@ Answer Serve(BoardModel* m, uint32_t group, uint32_t offset, const std::vector<u
     return Status(VEMI_NOT_SUPPORTED);
 }
 
+// An entry of the recording answers once in the run: in any of its processes.
+bool TakeRecordedEntry(BoardModel* m, size_t i)
+{
+    SharedBoard* b = m->shared;
+    if (b != nullptr && b->replayEntries == m->board.recording.size()) {
+        uint8_t free = 0;
+        return __atomic_compare_exchange_n(&ReplayAnswered(b)[i], &free, 1, false, __ATOMIC_ACQ_REL,
+                                           __ATOMIC_ACQUIRE);
+    }
+    if (m->recordingUsed[i])
+        return false;
+    m->recordingUsed[i] = true;
+    return true;
+}
+
 Answer Replay(BoardModel* m, uint32_t group, uint32_t offset, const std::vector<uint8_t>& in,
               uint32_t* returned, bool* matched)
 {
     const std::vector<RecordedRequest>& rec = m->board.recording;
     for (size_t i = 0; i < rec.size(); i++) {
-        if (m->recordingUsed[i] || rec[i].group != group || rec[i].offset != offset || rec[i].in != in)
+        if (rec[i].group != group || rec[i].offset != offset || rec[i].in != in || !TakeRecordedEntry(m, i))
             continue;
-        m->recordingUsed[i] = true;
         *matched = true;
         *returned = rec[i].returned;
         Answer a = Bytes(rec[i].out);
@@ -285,6 +299,27 @@ void Delay(BoardModel* m, uint32_t ms)
     }
 }
 
+// Whether `request` is told for the first time in the run (its processes share
+// what was told, as far as the board has room; past that it is told again).
+bool FirstTold(BoardModel* m, const std::string& request)
+{
+    SharedBoard* b = m->shared;
+    if (b == nullptr)
+        return m->unanswered.insert(request).second;
+    uint64_t hash = 1469598103934665603ull; // FNV-1a, never 0
+    for (unsigned char c : request)
+        hash = (hash ^ c) * 1099511628211ull;
+    hash |= 1;
+    for (uint64_t& slot : b->told) {
+        uint64_t seen = 0;
+        if (__atomic_compare_exchange_n(&slot, &seen, hash, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
+            return true;
+        if (seen == hash)
+            return false;
+    }
+    return true;
+}
+
 // A recording that lacks a request says so, once for each, rather than answering
 // as if the firmware had.
 void WarnUnanswered(BoardModel* m, uint32_t group, uint32_t offset, const std::vector<uint8_t>& in)
@@ -292,7 +327,7 @@ void WarnUnanswered(BoardModel* m, uint32_t group, uint32_t offset, const std::v
     char head[48];
     snprintf(head, sizeof(head), "0x%X/0x%X in=", group, offset);
     std::string request = head + (in.empty() ? std::string("-") : HexString(in.data(), in.size()));
-    if (m->warn && m->unanswered.insert(request).second)
+    if (m->warn && FirstTold(m, request))
         m->warn("the recording holds no answer to " + request + "; answering EIO");
 }
 
@@ -390,13 +425,15 @@ uint32_t BoardRequest(BoardModel* m, const void* record)
             if (unmatched)
                 WarnUnanswered(m, rec.indexGroup, rec.indexOffset, in);
         } else {
+            // The board acts when the request arrives (a retrigger counts then); a slow
+            // driver's answer comes late.
             fault = TakeFault(m, rec.indexGroup, rec.indexOffset, &status);
+            if (status == 0)
+                a = Serve(m, rec.indexGroup, rec.indexOffset, in);
             if (fault != nullptr && fault->delayMs != 0)
                 Delay(m, fault->delayMs);
             if (fault != nullptr)
                 raised = fault->raiseSignal;
-            if (status == 0)
-                a = Serve(m, rec.indexGroup, rec.indexOffset, in);
         }
         if (status == 0)
             status = a.status;

@@ -4,12 +4,19 @@
 //
 // Settings, from the environment (vemisim sets them):
 //   VEMISIM_BOARD       board file; the built-in default board when unset
-//   VEMISIM_TRACE       file that receives one line per request
+//   VEMISIM_TRACE       file that receives one line per request: under vemisim the
+//                       lines go to the shared board, and vemisim writes them
 //   VEMISIM_FAST_CLOCK  "1": sleeps pass at once for the program, not for the board
 //   VEMISIM_RECORD      file that receives a recording of every request; the real
 //                       device answers unless VEMISIM_BOARD names a board
 //   VEMISIM_SHARED      the board that all processes under one vemisim share:
 //                       an inherited descriptor and the identity of its file
+//   VEMISIM_JOURNAL     the run's requests as --record keeps them, the same way
+//   VEMISIM_LOCK        the run's own watchdog lock, which the default lock path
+//                       (/var/run/vemid.pid) stands for under vemisim
+//
+// A descriptor of the node is known by the file it is open on, not by its number,
+// so that dup, dup2, fcntl(F_DUPFD) and exec behave as with a device node.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -19,11 +26,14 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include "AddressCheck.h"
 #include "BoardModel.h"
+#include "LockFile.h"
 #include "Recorder.h"
 #include "VemiRequest.h"
 #include "VemiStatus.h"
@@ -38,7 +48,6 @@ template <typename F> F Next(const char* name)
 using OpenFn = int (*)(const char*, int, ...);
 using OpenatFn = int (*)(int, const char*, int, ...);
 using IoctlFn = int (*)(int, unsigned long, ...);
-using CloseFn = int (*)(int);
 
 int RealOpen(const char* path, int flags, mode_t mode)
 {
@@ -56,12 +65,52 @@ struct Simulation {
     bool ready = false;      // set up: its board's clock may be read
 };
 
-// Kept apart from the board so that programs that never open the node, and the
-// close and sleep calls of any program, do not load a board.
-const int kMaxDeviceFds = 16;
-int sDeviceFds[kMaxDeviceFds];
-int sDeviceFdCount = 0;
+// What the node's descriptors are open on: the board's file (or, recording from
+// the real device, the device). Kept apart from the board, so that programs that
+// never open the node, and the ioctl and sleep calls of any program, do not load one.
+struct NodeIdentity {
+    bool looked = false; // the environment was read
+    bool known = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    int base = -1;       // a descriptor of the board's file, duplicated for each open
+};
+NodeIdentity sNode;
 Simulation* sSim = nullptr;
+
+// "fd:dev:ino", as SharedBoardReference writes it.
+bool ParseReference(const char* text, int* fd, unsigned long long* dev, unsigned long long* ino)
+{
+    return text != nullptr && sscanf(text, "%d:%llu:%llu", fd, dev, ino) == 3;
+}
+
+void KnowNode(const struct stat& st, int base)
+{
+    sNode.known = true;
+    sNode.dev = st.st_dev;
+    sNode.ino = st.st_ino;
+    sNode.base = base;
+}
+
+void LookAtNode()
+{
+    if (sNode.looked)
+        return;
+    sNode.looked = true;
+    const char* board = getenv("VEMISIM_BOARD");
+    const char* record = getenv("VEMISIM_RECORD");
+    struct stat st;
+    if (record != nullptr && *record != '\0' && (board == nullptr || *board == '\0')) {
+        if (stat(VEMI_DEVICE_PATH, &st) == 0) // the real device, recorded
+            KnowNode(st, -1);
+        return;
+    }
+    int fd;
+    unsigned long long dev, ino;
+    if (ParseReference(getenv("VEMISIM_SHARED"), &fd, &dev, &ino) && fstat(fd, &st) == 0 && st.st_dev == dev &&
+        st.st_ino == ino)
+        KnowNode(st, fd);
+}
 
 bool FastClock()
 {
@@ -79,6 +128,15 @@ void WriteTrace(int fd, const std::string& line)
     if (write(fd, text.data(), text.size()) < 0) { /* tracing must not change the run */ }
 }
 
+// The default lock path stands for the run's own lock file: one board, one lock.
+const char* LockPath(const char* path)
+{
+    static const char* runLock = getenv("VEMISIM_LOCK");
+    return path != nullptr && runLock != nullptr && *runLock != '\0' && strcmp(path, VEMI_WATCHDOG_LOCK) == 0
+               ? runLock
+               : path;
+}
+
 // A slow driver's answer takes real time, also under the fast clock, whose sleeps
 // are this library's own.
 void RealDelay(uint32_t ms)
@@ -89,8 +147,8 @@ void RealDelay(uint32_t ms)
     }
 }
 
-// Each process that uses the node is one of the board's users, also one forked
-// after the node was opened: vemisim waits for them all.
+// Each process that uses the node is counted, also one forked after the node was
+// opened: once there are two, trace lines name their process.
 void NoteUser(Simulation* sim)
 {
     int32_t pid = (int32_t)getpid();
@@ -98,7 +156,7 @@ void NoteUser(Simulation* sim)
         return;
     sim->model.pid = pid;
     if (sim->model.shared != nullptr)
-        AddBoardUser(sim->model.shared, pid);
+        __atomic_add_fetch(&sim->model.shared->processCount, 1, __ATOMIC_RELAXED);
 }
 
 Simulation* Sim()
@@ -122,15 +180,29 @@ Simulation* Sim()
         sim->recorder.path = recordPath;
         sim->useModel = boardPath != nullptr && *boardPath != '\0';
     }
-    if (tracePath != nullptr && *tracePath != '\0') {
+    const char* shared = getenv("VEMISIM_SHARED");
+    if (shared != nullptr && *shared != '\0')
+        sim->model.shared = MapSharedBoard(shared);
+    if (tracePath != nullptr && *tracePath != '\0' && sim->model.shared != nullptr) {
+        // vemisim writes the lines: a trace file that blocks never holds up a request.
+        SharedBoard* board = sim->model.shared;
+        sim->model.trace = [board](const std::string& line) { TraceAppend(board, line); };
+    } else if (tracePath != nullptr && *tracePath != '\0') {
         sim->traceFd = RealOpen(tracePath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         int fd = sim->traceFd;
         if (fd >= 0)
             sim->model.trace = [fd](const std::string& line) { WriteTrace(fd, line); };
     }
-    const char* shared = getenv("VEMISIM_SHARED");
-    if (shared != nullptr && *shared != '\0')
-        sim->model.shared = MapSharedBoard(shared);
+    if (sim->recording && sim->model.shared != nullptr) {
+        int fd;
+        unsigned long long dev, ino;
+        struct stat st;
+        if (ParseReference(getenv("VEMISIM_JOURNAL"), &fd, &dev, &ino) && fstat(fd, &st) == 0 && st.st_dev == dev &&
+            st.st_ino == ino) {
+            sim->recorder.journal = fd;
+            sim->recorder.board = sim->model.shared;
+        }
+    }
     if (sim->model.shared != nullptr) {
         // A restart ends every process of the board, this one at once, as power does.
         sim->model.restarted = [] { kill(getpid(), SIGKILL); };
@@ -148,17 +220,23 @@ Simulation* Sim()
 
 bool IsDevice(int fd)
 {
-    for (int i = 0; i < sDeviceFdCount; i++)
-        if (sDeviceFds[i] == fd)
-            return true;
-    return false;
+    LookAtNode();
+    struct stat st;
+    return sNode.known && fstat(fd, &st) == 0 && st.st_dev == sNode.dev && st.st_ino == sNode.ino;
 }
 
-void ForgetDevice(int fd)
+// Without vemisim, a file of this process's own stands for the node.
+int LocalNodeFile()
 {
-    for (int i = 0; i < sDeviceFdCount; i++)
-        if (sDeviceFds[i] == fd)
-            sDeviceFds[i] = sDeviceFds[--sDeviceFdCount];
+    char path[] = "/tmp/vemisim-node-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0)
+        return -1;
+    unlink(path);
+    struct stat st;
+    if (fstat(fd, &st) == 0)
+        KnowNode(st, fd);
+    return fd;
 }
 
 bool IsDevicePath(const char* path)
@@ -174,18 +252,20 @@ int OpenDevice(int flags)
         return -1;
     }
     NoteUser(sim);
-    // The simulated node is a real descriptor, so that close, dup and exec behave.
-    int fd = sim->useModel ? RealOpen("/dev/null", O_RDWR | (flags & O_CLOEXEC), 0)
-                           : RealOpen(VEMI_DEVICE_PATH, flags, 0);
-    if (fd >= 0 && sDeviceFdCount == kMaxDeviceFds) {
-        static CloseFn closeFn = Next<CloseFn>("close");
-        closeFn(fd);
-        errno = EMFILE;
-        return -1;
+    LookAtNode();
+    if (!sim->useModel) {
+        int fd = RealOpen(VEMI_DEVICE_PATH, flags, 0);
+        struct stat st;
+        if (fd >= 0 && !sNode.known && fstat(fd, &st) == 0)
+            KnowNode(st, -1);
+        return fd;
     }
-    if (fd >= 0)
-        sDeviceFds[sDeviceFdCount++] = fd;
-    return fd;
+    // The simulated node is a real descriptor of the board's file, so that close,
+    // dup and exec behave; each open is a descriptor of its own.
+    int base = sNode.known && sNode.base >= 0 ? sNode.base : LocalNodeFile();
+    if (base < 0)
+        return -1;
+    return fcntl(base, (flags & O_CLOEXEC) ? F_DUPFD_CLOEXEC : F_DUPFD, 0);
 }
 
 // Whether open was given a mode argument, as the C library decides it.
@@ -206,6 +286,10 @@ mode_t ModeArg(int flags, va_list ap)
 int DeviceRequest(int fd, unsigned long request, void* arg)
 {
     Simulation* sim = Sim();
+    if (request == FIOCLEX || request == FIONCLEX || request == FIONBIO || request == FIOASYNC) {
+        static IoctlFn fn = Next<IoctlFn>("ioctl"); // the descriptor's own, as for any file
+        return fn(fd, request, arg);
+    }
     if (request != VEMI_IOCTL_REQUEST) {
         errno = EINVAL;
         return -1;
@@ -265,7 +349,7 @@ __attribute__((destructor)) void AtExit()
         mode_t mode = ModeArg(flags, ap);                                                 \
         va_end(ap);                                                                       \
         static OpenFn real = Next<OpenFn>(#name);                                         \
-        return IsDevicePath(path) ? OpenDevice(flags) : real(path, flags, mode);          \
+        return IsDevicePath(path) ? OpenDevice(flags) : real(LockPath(path), flags, mode); \
     }
 #define OPENAT_ENTRY(name)                                                                \
     int name(int dirfd, const char* path, int flags, ...)                                 \
@@ -275,7 +359,7 @@ __attribute__((destructor)) void AtExit()
         mode_t mode = ModeArg(flags, ap);                                                 \
         va_end(ap);                                                                       \
         static OpenatFn real = Next<OpenatFn>(#name);                                     \
-        return IsDevicePath(path) ? OpenDevice(flags) : real(dirfd, path, flags, mode);   \
+        return IsDevicePath(path) ? OpenDevice(flags) : real(dirfd, LockPath(path), flags, mode); \
     }
 #define IOCTL_ENTRY(name)                                                                 \
     int name(int fd, unsigned long request, ...)                                          \
@@ -287,12 +371,18 @@ __attribute__((destructor)) void AtExit()
         static IoctlFn real = Next<IoctlFn>(#name);                                       \
         return IsDevice(fd) ? DeviceRequest(fd, request, arg) : real(fd, request, arg);   \
     }
-#define CLOSE_ENTRY(name)                                                                 \
-    int name(int fd)                                                                      \
+// The calls a lock file's holder makes on its path besides open.
+#define PATH_ENTRY(name, type)                                                            \
+    int name(const char* path, type* st)                                                  \
     {                                                                                     \
-        ForgetDevice(fd);                                                                 \
-        static CloseFn real = Next<CloseFn>(#name);                                       \
-        return real(fd);                                                                  \
+        static auto real = Next<int (*)(const char*, type*)>(#name);                      \
+        return real(LockPath(path), st);                                                  \
+    }
+#define UNLINK_ENTRY(name)                                                                \
+    int name(const char* path)                                                            \
+    {                                                                                     \
+        static auto real = Next<int (*)(const char*)>(#name);                             \
+        return real(LockPath(path));                                                      \
     }
 
 extern "C" {
@@ -300,7 +390,9 @@ extern "C" {
 OPEN_ENTRY(open)
 OPENAT_ENTRY(openat)
 IOCTL_ENTRY(ioctl)
-CLOSE_ENTRY(close)
+PATH_ENTRY(stat, struct stat)
+PATH_ENTRY(lstat, struct stat)
+UNLINK_ENTRY(unlink)
 
 #ifdef __GLIBC__
 // The large-file names, and the entries _FORTIFY_SOURCE builds call instead of open.
@@ -310,6 +402,8 @@ int __open_2(const char* path, int flags) { return open(path, flags); }
 int __open64_2(const char* path, int flags) { return open(path, flags); }
 int __openat_2(int dirfd, const char* path, int flags) { return openat(dirfd, path, flags); }
 int __openat64_2(int dirfd, const char* path, int flags) { return openat(dirfd, path, flags); }
+PATH_ENTRY(stat64, struct stat64)
+PATH_ENTRY(lstat64, struct stat64)
 #endif
 
 #ifdef __FreeBSD__
@@ -320,8 +414,6 @@ OPENAT_ENTRY(_openat)
 OPENAT_ENTRY(__sys_openat)
 IOCTL_ENTRY(_ioctl)
 IOCTL_ENTRY(__sys_ioctl)
-CLOSE_ENTRY(_close)
-CLOSE_ENTRY(__sys_close)
 #endif
 
 // Fast clock: the program's sleeps return at once and the board's clock moves on.

@@ -19,33 +19,44 @@
 namespace {
 
 const int kStops[] = {SIGTSTP, SIGTTIN, SIGTTOU};
-const int64_t kGraceMs = 250; // a running program's own board sees its deadline first
+const int64_t kTraceDrainMs = 2000; // at the end, what waits for the trace file is dropped after this
 
 void OnChild(int) {} // caught, not ignored, so that a blocked SIGCHLD stays pending
 
-void TraceLine(int fd, const std::string& line)
+// vemisim's own lines go where the programs' go, in order with them.
+void TraceLine(SharedBoard* board, int fd, const std::string& line)
 {
-    std::string text = line + "\n";
-    if (fd >= 0 && write(fd, text.data(), text.size()) < 0) { /* tracing must not change the run */ }
-}
-
-bool Gone(pid_t pid)
-{
-    return kill(pid, 0) != 0 && errno == ESRCH;
-}
-
-// Forgets the processes that have ended; true while one that opened the node runs.
-bool UsersRemain(SharedBoard* board)
-{
-    bool remain = false;
-    for (int32_t& user : board->users) {
-        int32_t pid = __atomic_load_n(&user, __ATOMIC_ACQUIRE);
-        if (pid != 0 && Gone(pid))
-            __atomic_compare_exchange_n(&user, &pid, 0, false, __ATOMIC_ACQ_REL, __ATOMIC_RELAXED);
-        else
-            remain = remain || pid != 0;
+    if (fd < 0)
+        return;
+    if (board != nullptr) {
+        TraceAppend(board, line);
+        return;
     }
-    return remain;
+    std::string text = line + "\n";
+    if (write(fd, text.data(), text.size()) < 0) { /* tracing must not change the run */ }
+}
+
+// Reaps what ended; true while any process under vemisim runs (orphans become its
+// children, so that a daemon that detached is still one of them).
+bool DescendantsRemain(void)
+{
+    for (;;) {
+        pid_t pid = waitpid(-1, nullptr, WNOHANG);
+        if (pid > 0)
+            continue;
+        return !(pid < 0 && errno == ECHILD);
+    }
+}
+
+// What waits for the trace file goes out, for a bounded time at most.
+void FlushTrace(SharedBoard* board, int fd)
+{
+    if (board == nullptr || fd < 0)
+        return;
+    for (int64_t until = MonotonicMs() + kTraceDrainMs; !TraceDrain(board, fd) && MonotonicMs() < until;) {
+        struct pollfd out = {fd, POLLOUT, 0};
+        poll(&out, 1, 50);
+    }
 }
 
 // Records a restart that no program can record any more: the watchdog expired
@@ -55,13 +66,17 @@ bool WatchBoard(SharedBoard* board, int traceFd, bool allEnded)
 {
     if (board == nullptr)
         return false;
+    LockBoard(board); // a retrigger counts when it arrives, under the board's lock
     int64_t deadline = WatchdogDeadlineMs(board);
     uint32_t seconds = __atomic_load_n(&board->wdt.armedSeconds, __ATOMIC_ACQUIRE);
-    if (deadline >= 0 && BoardClockMs(board) > deadline + kGraceMs && TakeRestart(board))
-        TraceLine(traceFd, "event restart: watchdog expired after " + std::to_string(seconds) + " s without retrigger");
+    bool expired = deadline >= 0 && BoardClockMs(board) > deadline;
+    UnlockBoard(board);
+    if (expired && TakeRestart(board))
+        TraceLine(board, traceFd, "event restart: watchdog expired after " + std::to_string(seconds) +
+                                      " s without retrigger");
     else if (deadline >= 0 && allEnded && TakeRestart(board))
-        TraceLine(traceFd, "event restart: watchdog left armed (" + std::to_string(seconds) +
-                               " s) when the program ended");
+        TraceLine(board, traceFd, "event restart: watchdog left armed (" + std::to_string(seconds) +
+                                      " s) when the program ended");
     return __atomic_load_n(&board->restarted, __ATOMIC_ACQUIRE) != 0;
 }
 
@@ -212,16 +227,19 @@ RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd)
                 ended = true, outcome.waitStatus = m.value;
         }
         // The helper, and the orphans of the command's processes, which come to vemisim.
-        while (waitpid(-1, nullptr, WNOHANG) > 0) {
-        }
-        bool remain = board != nullptr && UsersRemain(board);
+        bool remain = DescendantsRemain();
         if (WatchBoard(board, traceFd, ended && !remain)) {
             EndEverything();
+            FlushTrace(board, traceFd);
             outcome.restarted = true;
             return outcome;
         }
-        if (ended && !remain)
+        if (board != nullptr && traceFd >= 0)
+            TraceDrain(board, traceFd);
+        if (ended && !remain) {
+            FlushTrace(board, traceFd);
             return outcome;
+        }
         if (stopped && !ended && (board == nullptr || WatchdogDeadlineMs(board) < 0)) {
             Send(toHelper[1], 'S');
             kill(vemisim, SIGSTOP); // until the shell, or the helper, continues it

@@ -12,11 +12,12 @@ struct RunOutcome {
     bool restarted;  // the board restarted: every process of the command was ended
 };
 
-// Runs argv and waits for it and for every other process that opened the node
+// Runs argv and waits for it and for every process it started, detached or not
 // (orphans become vemisim's children). Meanwhile it watches the board's watchdog
 // (`board`, null for none): when it expires, or when every process has ended with
 // it still armed, the board restarts: the trace (traceFd, -1 for none) records it
-// and every process under vemisim ends, as power going away would end it.
+// and every process under vemisim ends, as power going away would end it. The
+// processes' trace lines wait on the board until vemisim writes them.
 // Signals sent to vemisim by another process, and a hangup of its terminal, are
 // passed on to every process under it; the terminal's other signals reach them
 // directly. When the command stops, vemisim stops too, once no watchdog is armed

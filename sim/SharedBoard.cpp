@@ -19,27 +19,52 @@ const int kSharedFdFloor = 100;
 
 SharedBoard* Map(int fd)
 {
-    void* p = mmap(nullptr, sizeof(SharedBoard), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || st.st_size < (off_t)sizeof(SharedBoard))
+        return nullptr;
+    void* p = mmap(nullptr, (size_t)st.st_size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     return p == MAP_FAILED ? nullptr : (SharedBoard*)p;
+}
+
+// Takes up to `n` bytes of the ring from its tail.
+size_t RingTake(SharedTrace* t, char* out, size_t n)
+{
+    size_t waiting = (size_t)(t->head - t->tail);
+    n = n < waiting ? n : waiting;
+    for (size_t i = 0; i < n; i++)
+        out[i] = t->data[(t->tail + i) % BOARD_TRACE_BYTES];
+    return n;
 }
 
 } // namespace
 
-SharedBoard* CreateSharedBoard(const char* dir, int* fd)
+bool CreateRunFile(const char* dir, int* fd)
 {
-    std::string path = std::string(dir) + "/vemisim-board-XXXXXX";
+    std::string path = std::string(dir) + "/vemisim-run-XXXXXX";
     int made = mkstemp(&path[0]);
     if (made < 0)
-        return nullptr;
+        return false;
     unlink(path.c_str());
     *fd = fcntl(made, F_DUPFD, kSharedFdFloor);
     close(made);
-    if (*fd < 0 || ftruncate(*fd, sizeof(SharedBoard)) != 0)
+    return *fd >= 0;
+}
+
+SharedBoard* CreateSharedBoard(const char* dir, int* fd, uint32_t replayEntries)
+{
+    if (!CreateRunFile(dir, fd) || ftruncate(*fd, (off_t)(sizeof(SharedBoard) + replayEntries)) != 0)
         return nullptr;
     SharedBoard* board = Map(*fd); // a new file reads as zeros
-    if (board != nullptr)
+    if (board != nullptr) {
         board->originMs = MonotonicMs();
+        board->replayEntries = replayEntries;
+    }
     return board;
+}
+
+uint8_t* ReplayAnswered(SharedBoard* board)
+{
+    return (uint8_t*)(board + 1);
 }
 
 std::string SharedBoardReference(int fd)
@@ -90,21 +115,48 @@ void UnlockBoard(SharedBoard* board)
     __atomic_store_n(&board->lockOwner, 0, __ATOMIC_RELEASE);
 }
 
-bool AddBoardUser(SharedBoard* board, int32_t pid)
+void TraceAppend(SharedBoard* board, const std::string& line)
 {
+    SharedTrace* t = &board->trace;
     LockBoard(board);
-    bool added = true;
-    for (int32_t user : board->users)
-        added = added && user != pid;
-    for (int32_t& user : board->users)
-        if (added && user == 0) {
-            user = pid;
-            break;
-        }
-    if (added)
-        board->processCount++;
+    if (t->head - t->tail + line.size() + 1 > BOARD_TRACE_BYTES) {
+        t->dropped++;
+    } else {
+        for (char c : line)
+            t->data[t->head++ % BOARD_TRACE_BYTES] = c;
+        t->data[t->head++ % BOARD_TRACE_BYTES] = '\n';
+    }
     UnlockBoard(board);
-    return added;
+}
+
+bool TraceDrain(SharedBoard* board, int fd)
+{
+    SharedTrace* t = &board->trace;
+    for (;;) {
+        char piece[4096];
+        LockBoard(board);
+        size_t n = RingTake(t, piece, sizeof(piece));
+        uint64_t dropped = t->dropped;
+        UnlockBoard(board);
+        if (n == 0 && dropped == 0)
+            return true;
+        if (n == 0) { // what was dropped is told once the file takes lines again
+            std::string line = "event trace: " + std::to_string(dropped) +
+                               " lines dropped (the trace file was not taking them)\n";
+            if (write(fd, line.data(), line.size()) != (ssize_t)line.size())
+                return false;
+            LockBoard(board);
+            t->dropped -= dropped;
+            UnlockBoard(board);
+            continue;
+        }
+        ssize_t written = write(fd, piece, n);
+        if (written <= 0)
+            return false;
+        LockBoard(board);
+        t->tail += (uint64_t)written;
+        UnlockBoard(board);
+    }
 }
 
 int64_t BoardClockMs(const SharedBoard* board)

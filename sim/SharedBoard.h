@@ -11,7 +11,12 @@
 
 #include <string>
 
-#define BOARD_MAX_USERS 64
+// Trace lines wait here for vemisim to write them, so that a trace file that
+// blocks (a terminal stopped with Ctrl-S) never holds up a request; past this they
+// are dropped and counted.
+#define BOARD_TRACE_BYTES 65536
+// Requests a replay's recording lacks, each told once in the run; more are told again.
+#define BOARD_TOLD_SLOTS 1024
 
 struct SharedWatchdog {
     uint32_t armedSeconds; // 0: disarmed
@@ -22,6 +27,12 @@ struct SharedWatchdog {
     uint8_t powerControl;
 };
 
+struct SharedTrace {
+    uint64_t head, tail;   // bytes ever written in and taken out
+    uint64_t dropped;      // lines dropped since the last that went out
+    char data[BOARD_TRACE_BYTES];
+};
+
 struct SharedBoard {
     int32_t lockOwner;     // pid holding the lock, 0: free
     int64_t originMs;      // monotonic clock when the board started
@@ -29,12 +40,21 @@ struct SharedBoard {
     SharedWatchdog wdt;
     int32_t restarted;     // the board restarted: recorded once, by whoever saw it first
     uint32_t processCount; // processes that ever opened the node
-    int32_t users[BOARD_MAX_USERS]; // pids of the processes that opened the node; 0: free
+    SharedTrace trace;
+    uint64_t told[BOARD_TOLD_SLOTS]; // replay: requests the recording lacks, told (hashes; 0: free)
+    uint32_t replayEntries; // replay: the recording's length; a flag each follows the board
 };
 
 // A new board in a file under `dir`, unlinked already, its descriptor `*fd` left
-// open for the command to inherit; null (errno set) when that cannot be had.
-SharedBoard* CreateSharedBoard(const char* dir, int* fd);
+// open for the command to inherit, with room for `replayEntries` flags of a
+// replay's answered requests; null (errno set) when that cannot be had.
+SharedBoard* CreateSharedBoard(const char* dir, int* fd, uint32_t replayEntries);
+// The replay's flags: entry i of the recording was answered in this run.
+uint8_t* ReplayAnswered(SharedBoard* board);
+
+// An unlinked file of the run's own, open at `*fd` (above the descriptors a
+// script uses) for its processes to inherit; its reference as SharedBoardReference.
+bool CreateRunFile(const char* dir, int* fd);
 // What a process passes on in VEMISIM_SHARED for `fd`, and maps from it: the
 // descriptor, checked to be that file still. Null when it is not.
 std::string SharedBoardReference(int fd);
@@ -47,8 +67,12 @@ SharedBoard* NewLocalBoard(void);
 void LockBoard(SharedBoard* board);
 void UnlockBoard(SharedBoard* board);
 
-// Notes `pid` among the processes that opened the node; false when it was already.
-bool AddBoardUser(SharedBoard* board, int32_t pid);
+// A trace line (without its line end) for vemisim to write; dropped and counted
+// when the buffer is full.
+void TraceAppend(SharedBoard* board, const std::string& line);
+// Writes what waits to `fd` as far as it takes it without waiting, with a line
+// that counts what was dropped; true when nothing waits any more.
+bool TraceDrain(SharedBoard* board, int fd);
 
 // The board's clock: milliseconds since it started, the fast clock's skips included.
 int64_t BoardClockMs(const SharedBoard* board);

@@ -122,8 +122,8 @@ bool CanRecordFromDevice()
     return true;
 }
 
-// Messages name the file as it was given.
-bool CheckBoard(const fs::path& path, const std::string& given, bool needRecording)
+// Messages name the file as it was given. `*recorded`: the recording's length.
+bool CheckBoard(const fs::path& path, const std::string& given, bool needRecording, uint32_t* recorded)
 {
     BoardConfig board;
     std::string error;
@@ -135,7 +135,21 @@ bool CheckBoard(const fs::path& path, const std::string& given, bool needRecordi
         fprintf(stderr, "vemisim: %s: holds no recording to replay\n", given.c_str());
         return false;
     }
+    *recorded = (uint32_t)board.recording.size();
     return true;
+}
+
+// A path for the run's own watchdog lock, in `dir`, that no one has yet: the first
+// program that takes the lock creates the file (mode 0600), and removes it when done.
+std::string RunLockPath(const char* dir)
+{
+    std::string path = std::string(dir) + "/vemisim-lock-XXXXXX";
+    int fd = mkstemp(&path[0]);
+    if (fd < 0)
+        return "";
+    close(fd);
+    unlink(path.c_str());
+    return path;
 }
 
 } // namespace
@@ -186,13 +200,14 @@ int main(int argc, char** argv)
 
     std::error_code ec;
     fs::path boardPath;
+    uint32_t recorded = 0;
     if (!replay.empty()) {
         boardPath = fs::absolute(replay, ec);
-        if (!CheckBoard(boardPath, replay, true))
+        if (!CheckBoard(boardPath, replay, true, &recorded))
             return 2;
     } else if (!board.empty()) {
         boardPath = ResolveBoard(board, library);
-        if (boardPath.empty() || !CheckBoard(boardPath, board, false))
+        if (boardPath.empty() || !CheckBoard(boardPath, board, false, &recorded))
             return 2;
     }
     fs::path recordPath = record.empty() ? fs::path() : fs::absolute(record, ec);
@@ -215,6 +230,7 @@ int main(int argc, char** argv)
             fprintf(stderr, "vemisim: %s: %s\n", trace.c_str(), strerror(errno));
             return 2;
         }
+        fcntl(traceFd, F_SETFL, O_APPEND | O_NONBLOCK); // vemisim's own: a trace that blocks waits, no request does
         setenv("VEMISIM_TRACE", fs::absolute(trace, ec).c_str(), 1);
     } else {
         unsetenv("VEMISIM_TRACE");
@@ -236,14 +252,23 @@ int main(int argc, char** argv)
         preloads += std::string(":") + old;
     setenv("LD_PRELOAD", preloads.c_str(), 1);
 
-    // The board all the command's processes share, which outlives each of them.
+    // The board all the command's processes share, which outlives each of them,
+    // with the run's journal of requests and its own watchdog lock.
     const char* tmp = getenv("TMPDIR");
-    int sharedFd = -1;
-    SharedBoard* shared = CreateSharedBoard(tmp != nullptr && *tmp ? tmp : "/tmp", &sharedFd);
+    tmp = tmp != nullptr && *tmp ? tmp : "/tmp";
+    int sharedFd = -1, journalFd = -1;
+    SharedBoard* shared = CreateSharedBoard(tmp, &sharedFd, recorded);
     if (shared != nullptr)
         setenv("VEMISIM_SHARED", SharedBoardReference(sharedFd).c_str(), 1);
     else
         unsetenv("VEMISIM_SHARED");
+    if (!record.empty() && CreateRunFile(tmp, &journalFd))
+        setenv("VEMISIM_JOURNAL", SharedBoardReference(journalFd).c_str(), 1);
+    else
+        unsetenv("VEMISIM_JOURNAL");
+    std::string lock = RunLockPath(tmp);
+    if (!lock.empty())
+        setenv("VEMISIM_LOCK", lock.c_str(), 1);
     RunOutcome outcome = RunCommand(argv + i, shared, traceFd);
     if (!record.empty() && !fs::exists(recordPath, ec))
         fprintf(stderr, "vemisim: %s not written: %s made no request\n", record.c_str(), argv[i]);

@@ -63,6 +63,26 @@ TEST(RecordReplay, ARequestTheRecordingDoesNotHoldIsToldOnceAndFails)
     unlink(path);
 }
 
+// A script's recording keeps every request of every process, in order; its replay
+// answers them all, and tells a missing answer once in the run, not once a process.
+TEST(RecordReplay, AScriptsRecordingKeepsEveryProcess)
+{
+    char path[] = "/tmp/vemi-recording-XXXXXX";
+    close(mkstemp(path));
+    std::string script = VemiCmdPath() + " --lock-file=vemid.pid /ver; " + VemiCmdPath() +
+                         " --lock-file=vemid.pid /s /dalv";
+    RunResult recorded = RunVemisim({"--board", "ups-on-battery", "--record", path, "--", "/bin/sh", "-c", script});
+    RunResult replayed = RunVemisim({"--replay", path, "--", "/bin/sh", "-c", script});
+    EXPECT_EQ(recorded.exitStatus, 0);
+    EXPECT_EQ(replayed.out, recorded.out);
+    EXPECT_EQ(replayed.exitStatus, 0) << replayed.err;
+    EXPECT_EQ(replayed.err, "");
+    std::string twice = VemiCmdPath() + " /s /dmpusr; " + VemiCmdPath() + " /s /dmpusr";
+    RunResult missing = RunVemisim({"--replay", path, "--", "/bin/sh", "-c", twice});
+    EXPECT_EQ(missing.err, "vemisim: the recording holds no answer to 0x7000/0x0 in=-; answering EIO\n");
+    unlink(path);
+}
+
 TEST(RecordReplay, ARecordingIsAValidBoardFileOrNoneAndVemisimSaysWhy)
 {
     char path[] = "/tmp/vemi-recording-XXXXXX";

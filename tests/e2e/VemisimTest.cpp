@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 
+#include "LockFile.h"
 #include "RunTool.h"
 
 namespace {
@@ -25,11 +26,14 @@ TEST(Vemisim, AnswersTheNodeThroughEveryOpenEntryAndNothingElse)
     for (std::string line; std::getline(entries, line); count++)
         EXPECT_EQ(line.substr(line.find(':')), ": fd ok, ioctl 0 errno 0, version 2.1, counter 4") << line;
     EXPECT_GE(count, 2);
-    EXPECT_EQ(r.out.substr(others), "other path: fd ok, ioctl -1 errno 25, version 0.0, counter 0\n"
-                                    "other request: -1 errno 22\n"
-                                    "bad record: -1 errno 14\n"
-                                    "bad output area: -1 errno 14\n"
-                                    "reused descriptor: same 1, ioctl -1 errno 25\n");
+    const char kNode[] = ": fd ok, ioctl 0 errno 0, version 2.1, counter 4\n";
+    EXPECT_EQ(r.out.substr(others), std::string("other path: fd ok, ioctl -1 errno 25, version 0.0, counter 0\n"
+                                                "other request: -1 errno 22\n"
+                                                "bad record: -1 errno 14\n"
+                                                "bad output area: -1 errno 14\n"
+                                                "reused descriptor: same 1, ioctl -1 errno 25\n") +
+                                        "dup" + kNode + "dup2" + kNode + "F_DUPFD" + kNode + "F_DUPFD_CLOEXEC" + kNode +
+                                        "FIOCLEX 0, FIONCLEX 0, close-on-exec 0\n" + "kept across exec" + kNode);
     EXPECT_EQ(r.exitStatus, 0);
 }
 
@@ -88,17 +92,125 @@ TEST(Vemisim, AnExpiredWatchdogEndsEveryProcess)
     unlink(pidFile);
 }
 
-// The board's file is unlinked as soon as it is made: killing vemisim leaves nothing.
+// The board's file is unlinked as soon as it is made: killing vemisim leaves nothing
+// once its processes have ended (the run's lock file is its holder's, until it ends).
 TEST(Vemisim, LeavesNothingInTheTemporaryFolderEvenWhenKilled)
 {
     char dir[] = "/tmp/vemisim-tmpdir-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     std::string script = "TMPDIR=" + std::string(dir) + " " + VemisimPath() + " -- " + VemiCmdPath() +
-                         " /s /wdt >/dev/null & sleep 0.5; kill -KILL $!; wait; ls -A " + dir;
+                         " /s /wdt >/dev/null & sleep 0.5; kill -KILL $!; wait; n=0; while [ -n \"$(ls -A " + dir +
+                         ")\" ] && [ $n -lt 150 ]; do sleep 0.1; n=$((n + 1)); done; ls -A " + dir;
     RunResult r = RunVemisim({"--", "/bin/sh", "-c", script});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.exitStatus, 0);
     rmdir(dir);
+}
+
+// A daemon that detaches (a fork, a new session) before it opens the node is still on
+// the board: vemisim waits for it, and its watchdog, armed and never fed, restarts
+// the board.
+TEST(Vemisim, ADaemonThatDetachesBeforeOpeningTheNodeStaysOnTheBoard)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    RunOptions o;
+    o.timeoutMs = 20000;
+    std::string daemon = "sleep 0.3; " + VemiCmdPath() + " /s /ig:6000 /io:0 /ibuf:B:3 /olen:0 >/dev/null; sleep 8";
+    RunResult r = RunVemisim({"--trace", "trace", "--", "/bin/sh", "-c",
+                              "python3 -c 'import os, sys\nif os.fork() == 0:\n os.setsid()\n"
+                              " os.execv(\"/bin/sh\", [\"sh\", \"-c\", sys.argv[1]])' \"" + daemon + "\"; exit 0"},
+                             o);
+    EXPECT_EQ(r.exitStatus, 124) << r.err;
+    EXPECT_EQ(r.trace, "0x6000/0x0 in=03 out=0 status=0x0 returned=0\n"
+                       "event restart: watchdog expired after 3 s without retrigger\n");
+}
+
+// A retrigger counts when the board receives it, whenever its answer comes: with
+// retriggers answered 3.15 s late and sent 5.15 s apart, the 5-second watchdog
+// expires; 4.85 s apart, it does not.
+TEST(Vemisim, ARetriggerCountsWhenItArrives)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    const std::string call = VemiCmdPath() + " /s /olen:0 /ig:6000 ";
+    for (const char* pause : {"2", "1.7"}) {
+        RunOptions o;
+        o.timeoutMs = 20000;
+        o.boardJson = R"({"faults": [{"group": "0x6000", "offset": 6, "delay": 3150}]})";
+        std::ofstream("/tmp/vemisim-late-board.json") << o.boardJson;
+        RunResult r = RunVemisim({"--board", "/tmp/vemisim-late-board.json", "--trace", "trace", "--", "/bin/sh", "-c",
+                                  call + "/io:0 /ibuf:B:5; " + call + "/io:6 /ibuf:X; sleep " + pause + "; " + call +
+                                      "/io:6 /ibuf:X; " + call + "/io:0 /ibuf:B:0"},
+                                 o);
+        bool late = std::string(pause) == "2";
+        EXPECT_EQ(r.exitStatus, late ? 124 : 0) << pause << ": " << r.trace;
+        EXPECT_EQ(r.trace.find("event restart: watchdog expired after 5 s") != std::string::npos, late) << r.trace;
+    }
+    remove("/tmp/vemisim-late-board.json");
+}
+
+// A trace file that takes nothing (a terminal stopped with Ctrl-S, a full pipe)
+// holds up no request: the lines wait in vemisim, those past its buffer are dropped
+// and counted once the file takes lines again.
+TEST(Vemisim, ATraceThatBlocksHoldsUpNoRequest)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    RunOptions o;
+    o.timeoutMs = 30000;
+    o.collect = {"got"};
+    RunResult r = RunVemisim(
+        {"--", "/bin/sh", "-c",
+         "mkfifo t; (exec 3<t; sleep 3; cat <&3 >got) & exec 4>t; dd if=/dev/zero bs=1024 count=64 iflag=fullblock "
+         "oflag=nonblock >&4 2>/dev/null; echo '{\"sensorCount\": 3000, \"sensorsRepeat\": true}' >b.json; " +
+             VemisimPath() + " --board b.json --trace t -- " + VemiCmdPath() +
+             " --lock-file=vemid.pid /s /sens /wdt >/dev/null; echo vemisim $?; exec 4>&-; wait"},
+        o);
+    EXPECT_EQ(r.out, "vemisim 0\n") << r.err;
+    const std::string& got = r.files["got"];
+    EXPECT_NE(got.find("event trace: "), std::string::npos) << got.size();
+    EXPECT_NE(got.find(" lines dropped (the trace file was not taking them)\n"), std::string::npos);
+}
+
+// No fixed limit on the processes of a run: seventy that open the node at once,
+// after their command has ended, are all waited for and traced.
+TEST(Vemisim, EveryProcessIsWaitedForHoweverMany)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    RunOptions o;
+    o.boardJson = R"({"faults": [{"group": 0, "offset": 0, "delay": 500}]})";
+    std::ofstream("/tmp/vemisim-many-board.json") << o.boardJson;
+    RunResult r = RunVemisim({"--board", "/tmp/vemisim-many-board.json", "--trace", "trace", "--", "/bin/sh", "-c",
+                              "i=0; while [ $i -lt 70 ]; do (sleep 0.5; " + VemiCmdPath() +
+                                  " /s /ver >/dev/null) & i=$((i + 1)); done"},
+                             o);
+    remove("/tmp/vemisim-many-board.json");
+    EXPECT_EQ(r.exitStatus, 0);
+    int versions = 0;
+    for (size_t at = 0; (at = r.trace.find("0x0/0x0 in=- out=4 status=0x0", at)) != std::string::npos; at++)
+        versions++;
+    EXPECT_EQ(versions, 70);
+}
+
+// Each run has a watchdog lock of its own: the default lock path stands for it, so
+// that two boards never refuse each other, nor the host's.
+TEST(Vemisim, EachRunHasAWatchdogLockOfItsOwn)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    std::string test = VemiCmdPath() + " /s /wdt | tail -n 1";
+    RunResult r = RunVemisim({"--", "/bin/sh", "-c",
+                              VemisimPath() + " -- " + test + " & " + VemisimPath() + " -- " + test + "; wait"});
+    EXPECT_EQ(r.out, "Disabling Wdt succeeded\nDisabling Wdt succeeded\n");
+    // On one board, vemid on the default path keeps the test from running.
+    RunOptions o;
+    o.timeoutMs = 20000;
+    r = RunVemisim({"--", "/bin/sh", "-c",
+                    VemidPath() + " -d -t 3 -s 1 2>/dev/null & sleep 1; " + VemiCmdPath() + " /s /wdt; echo $?; kill $!; wait"},
+                   o);
+    EXPECT_EQ(r.out, std::string("Watchdog held by vemid (lock on ") + VEMI_WATCHDOG_LOCK + "): not tested\n75\n");
 }
 
 } // namespace

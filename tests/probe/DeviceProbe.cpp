@@ -5,10 +5,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "VemiRequest.h"
 #include "VemiStatus.h"
@@ -26,8 +28,19 @@ static void Request(const char* how, int fd)
         close(fd);
 }
 
-int main()
+// A descriptor of the node made another way than by open: it is the node all the same.
+static void Made(const char* how, int fd)
 {
+    Request(how, fd);
+}
+
+int main(int argc, char** argv)
+{
+    // Started again by itself across exec, with the node open at argv[2].
+    if (argc == 3 && std::string(argv[1]) == "inherited") {
+        Request("kept across exec", atoi(argv[2]));
+        return 0;
+    }
     // Every entry for opening a file that this system's C library has, found as a
     // program's call finds it: glibc's large-file and fortified ones, FreeBSD's own.
     typedef int (*OpenFn)(const char*, int, ...);
@@ -58,5 +71,18 @@ int main()
     vemix_struct ok(0, 0, NULL, 0, v, 4, &counter, NULL);
     rc = ioctl(other, VEMI_IOCTL_REQUEST, &ok);
     printf("reused descriptor: same %d, ioctl %d errno %d\n", other == fd, rc, errno);
-    return 0;
+    close(other);
+
+    // Descriptors of the node made by dup, dup2 and fcntl, and the close-on-exec flag.
+    int node = open(VEMI_DEVICE_PATH, O_RDWR);
+    Made("dup", dup(node));
+    Made("dup2", dup2(node, 50));
+    Made("F_DUPFD", fcntl(node, F_DUPFD, 60));
+    Made("F_DUPFD_CLOEXEC", fcntl(node, F_DUPFD_CLOEXEC, 70));
+    int set = ioctl(node, FIOCLEX, 0), cleared = ioctl(node, FIONCLEX, 0);
+    printf("FIOCLEX %d, FIONCLEX %d, close-on-exec %d\n", set, cleared, fcntl(node, F_GETFD) & FD_CLOEXEC);
+    fflush(stdout);
+    std::string number = std::to_string(node);
+    execl(argv[0], argv[0], "inherited", number.c_str(), (char*)NULL);
+    return 1;
 }
