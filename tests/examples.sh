@@ -3,8 +3,9 @@
 # .Dl lines and .Bd -literal blocks of their EXAMPLES sections) literally, each with
 # sh -eu in a folder of its own, with VemiCmd and vemisim on PATH and a UPS on
 # battery standing in for the driver, and a recipe that reads JSON with jq also
-# with a board whose every request is busy. Each must exit 0 and write nothing on
-# standard error. An example that is a board file must be a valid board.
+# with a board whose every request is busy and with one whose names hold control
+# characters (which its output must not: a name is one field of one line). Each
+# must exit 0 and write nothing on standard error. An example that is a board file must be a valid board.
 # Usage: examples.sh SOURCE_DIR VEMICMD_DIR VEMISIM_DIR
 src=$1
 PATH=$(cd "$2" && pwd):$(cd "$3" && pwd):$PATH
@@ -43,9 +44,12 @@ for f in "$work"/ex.*; do
   else
     # A recipe for the JSON document must hold on a board where reports fail too.
     boards=ups-on-battery
-    if grep -q jq "$f"; then boards="$boards busy"; fi
+    if grep -q jq "$f"; then boards="$boards busy odd-names"; fi
     for board in $boards; do
       (cd "$dir" && vemisim --board "$board" -- sh -eu "$f" >out 2>err) || rc=$?
+      if [ $rc -eq 0 ] && [ "$board" = odd-names ] && LC_ALL=C grep -q "$(printf '[\001-\011\013-\037\177]')" "$dir/out"; then
+        echo "control characters in its output" >>"$dir/err"
+      fi
       if [ $rc -ne 0 ] || [ -s "$dir/err" ]; then break; fi
     done
   fi

@@ -36,6 +36,12 @@ for board in sorted(Path(boards).glob("*.json")):
     value = lambda name, **labels: samples.get((name, frozenset(labels.items())))
     expect(board, "exit status", status, doc_status)
     expect(board, "vemi_success", value("vemi_success"), 1.0 if status == 0 else 0.0)
+    expect(board, "vemi_build_info", value("vemi_build_info", version=doc["tool"]["version"]), 1.0)
+    sensors = doc.get("sensors")
+    expect(board, "vemi_sensors", value("vemi_sensors"), None if sensors is None else float(len(sensors)))
+    for number, sensor in enumerate(sensors or [], 1):
+        expect(board, f"vemi_sensor_read_success {number}", value("vemi_sensor_read_success", number=str(number)),
+               0.0 if sensor is None else 1.0)
     version = doc.get("version", {})
     if version.get("mainboard") and version["mainboard"]["name"].isprintable():
         labels = dict(interface_version=version["interface"]["text"], mainboard=version["mainboard"]["name"],
@@ -49,7 +55,7 @@ for board in sorted(Path(boards).glob("*.json")):
                 labels["type"] = str(sensor["type"])
             expect(board, f"sensor {sensor['number']}", value(FAMILY[sensor["kind"]], **labels), sensor["value"])
     ups = doc.get("ups")
-    if ups is not None and (not ups["supported"] or ups.get("status")):
+    if ups is not None and (ups["supported"] is False or ups.get("status")):
         expect(board, "vemi_ups_supported", value("vemi_ups_supported"), 1.0 if ups["supported"] else 0.0)
     if ups and ups.get("status"):
         charge = ups["status"]["charge_percent"]

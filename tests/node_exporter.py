@@ -4,9 +4,12 @@ node_exporter on 127.0.0.1 with the textfile collector alone, the recipe run und
 the simulated board for every board of the library and for boards whose reports
 fail, /metrics scraped after each. The vemi_ series node_exporter serves must be
 the tool's own, the collector gauges present, node_textfile_scrape_error 0; promtool
-checks the metrics and the README's alert rules where it is installed. Bounded in
-time; stops what it started; exits 77 (skipped) with one line when node_exporter is
-missing. Usage: node_exporter.py VEMISIM VEMICMD BOARDS_DIR README"""
+checks the metrics where it is installed. A run whose output is cut short never
+replaces the last complete file. With vemid writing its file into the same folder,
+a cron file added after vemid started is counted and logged by vemid, and the
+recipe retires it; node_exporter then serves vemid's values. Bounded in time;
+stops what it started; exits 77 (skipped) with one line when node_exporter is
+missing. Usage: node_exporter.py VEMISIM VEMICMD VEMID BOARDS_DIR README"""
 import os
 import re
 import shutil
@@ -20,7 +23,7 @@ from pathlib import Path
 
 from prometheus_client.parser import text_string_to_metric_families
 
-vemisim, vemicmd, boards, readme = sys.argv[1:5]
+vemisim, vemicmd, vemid, boards, readme = sys.argv[1:6]
 exporter = shutil.which("prometheus-node-exporter") or shutil.which("node_exporter")
 if exporter is None:
     print("node_exporter: skipped: no node_exporter (scripts/deps test installs prometheus-node-exporter)")
@@ -28,9 +31,12 @@ if exporter is None:
 
 text = Path(readme).read_text()
 recipe = next(b for b in re.findall(r"```sh\n(.*?)```", text, re.S) if "TEXTFILE_DIR" in b)
-rules = next(b for b in re.findall(r"```yaml\n(.*?)```", text, re.S) if "vemi_success" in b)
-failing = {"sensors-and-ups": '{"sensors": [], "ups": {"status": "0xD2"}}',
-           "flaky-sensor": '{"faults": [{"group": "0x2000", "offset": 2, "status": "0x708"}]}'}
+failing = {"sensors-and-ups": '{"ups": {"status": "0xD2"}, "faults": [{"group": "0x2000", "offset": 0, '
+                              '"status": "0x708"}]}',
+           "flaky-sensor": '{"faults": [{"group": "0x2000", "offset": 2, "status": "0x708"}]}',
+           "short-sensor": '{"faults": [{"group": "0x2000", "offset": 2, "truncate": 7}]}'}
+# Output cut short: inside the last line, before its line end, after its name.
+CUTS = {"inside the last line": 4, "without its line end": 1, "after the name": 2}
 failures = []
 
 
@@ -43,6 +49,76 @@ def samples(exposition, prefix="vemi_"):
 def scrape(port):
     with urllib.request.urlopen(f"http://127.0.0.1:{port}/metrics", timeout=5) as reply:
         return reply.read().decode()
+
+
+def serving(port, name, **labels):
+    """The value node_exporter serves for one sample, None when it serves none."""
+    wanted = (name, tuple(sorted(labels.items())))
+    return next((v for n, l, v in samples(scrape(port), "") if (n, l) == wanted), None)
+
+
+def wait_for(what, timeout=15):
+    deadline = time.monotonic() + timeout
+    while not what():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.2)
+    return True
+
+
+def cut_runs(work, textfiles, env, port):
+    """A run cut short keeps the last complete file in place."""
+    (textfiles / "vemicmd.prom").unlink(missing_ok=True)
+    recipe = ["sh", "-eu", str(work / "recipe.sh")]
+    subprocess.run([vemisim, "--board", "ups-on-battery", "--"] + recipe, env=env, check=True, timeout=60)
+    good = (textfiles / "vemicmd.prom").read_text()
+    bin_dir = work / "cutting"
+    bin_dir.mkdir()
+    for what, cut in CUTS.items():
+        # A VemiCmd whose output ends `cut` bytes early, as a full disk or a kill leaves it.
+        (bin_dir / "VemiCmd").write_text(f'#!/bin/sh\n"{vemicmd}" "$@" >"$0.out"; status=$?\n'
+                                         f'head -c $(($(wc -c <"$0.out") - {cut})) "$0.out"; exit $status\n')
+        (bin_dir / "VemiCmd").chmod(0o755)
+        cut_env = dict(env, PATH=f"{bin_dir}:{env['PATH']}")
+        subprocess.run([vemisim, "--board", "default", "--"] + recipe, env=cut_env, check=True, timeout=60)
+        if (textfiles / "vemicmd.prom").read_text() != good:
+            failures.append(f"output cut {what}: the recipe replaced the last complete file")
+        if serving(port, "node_textfile_scrape_error") != 0.0 or serving(port, "vemi_ups_on_battery") != 1.0:
+            failures.append(f"output cut {what}: node_exporter no longer serves the last complete file")
+    (textfiles / "vemicmd.prom").unlink()
+
+
+def one_producer(work, textfiles, env, port):
+    """vemid's file and a cron file added after vemid started: vemid says so, the
+    recipe retires its file, node_exporter serves vemid's values."""
+    log = open(work / "vemid.log", "w")
+    # On battery under vemid; the cron file, from another board, says on line power.
+    daemon = subprocess.Popen([vemisim, "--board", "ups-on-battery", "--", vemid, "-d", "-n", "-s", "1",
+                               "-I", str(work / "vemid.pid"), "-m", str(textfiles / "vemid.prom")],
+                              stdout=log, stderr=log)
+    try:
+        if not wait_for(lambda: serving(port, "vemid_metrics_shadowing_files") == 0.0):
+            failures.append("vemid: its metrics never reached node_exporter")
+            return
+        old = subprocess.run([vemisim, "--board", "default", "--", vemicmd, "--prometheus", "/ver", "/sens", "/dalv"],
+                             capture_output=True, text=True, timeout=60).stdout
+        (textfiles / "vemicmd.prom").write_text(old)  # a cron job of an older recipe
+        if not wait_for(lambda: serving(port, "vemid_metrics_shadowing_files") == 1.0):
+            failures.append("vemid: a cron file beside its own is not counted in vemid_metrics_shadowing_files")
+        if not wait_for(lambda: "vemicmd.prom in its folder also writes vemi_ series" in
+                        (work / "vemid.log").read_text()):
+            failures.append("vemid: a cron file beside its own is not named in its log")
+        subprocess.run([vemisim, "--board", "default", "--", "sh", "-eu", str(work / "recipe.sh")], env=env,
+                       check=True, timeout=60)
+        if (textfiles / "vemicmd.prom").exists():
+            failures.append("the recipe left its file beside vemid's")
+        if not wait_for(lambda: serving(port, "vemid_metrics_shadowing_files") == 0.0 and
+                        serving(port, "vemi_ups_on_battery") == 1.0):
+            failures.append("after the recipe retired, node_exporter does not serve vemid's values")
+    finally:
+        daemon.terminate()
+        daemon.wait(timeout=10)
+        log.close()
 
 
 with tempfile.TemporaryDirectory() as work:
@@ -98,12 +174,8 @@ with tempfile.TemporaryDirectory() as work:
                                        text=True, errors="surrogateescape")
                 if check.returncode != 0:
                     failures.append(f"{board.stem}: promtool: {check.stdout}{check.stderr}")
-        if shutil.which("promtool"):
-            (work / "rules.yml").write_text(rules)
-            check = subprocess.run(["promtool", "check", "rules", str(work / "rules.yml")], capture_output=True,
-                                   text=True)
-            if check.returncode != 0:
-                failures.append(f"README's alert rules: promtool: {check.stdout}{check.stderr}")
+        cut_runs(work, textfiles, env, port)
+        one_producer(work, textfiles, env, port)
     finally:
         node.terminate()
         try:
@@ -113,5 +185,6 @@ with tempfile.TemporaryDirectory() as work:
             node.wait()
 
 print("\n".join(failures) or f"node_exporter: {len(library) + len(failing)} boards through the README's recipe, "
-      "served as written" + ("" if shutil.which("promtool") else " (promtool is not installed)"))
+      "served as written, cut runs never published, one producer per board"
+      + ("" if shutil.which("promtool") else " (promtool is not installed)"))
 sys.exit(1 if failures else 0)

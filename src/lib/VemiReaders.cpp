@@ -4,10 +4,10 @@
 
 namespace {
 
-uint32_t Read(VemiChannel* channel, VemiService s, void* out, uint32_t size)
+uint32_t Read(VemiChannel* channel, VemiService s, void* out, uint32_t size, uint32_t* returned)
 {
-    uint32_t returned = 0;
-    return VemiChannelRequest(channel, s.group, s.offset, NULL, 0, out, size, &returned);
+    *returned = 0;
+    return VemiChannelRequest(channel, s.group, s.offset, NULL, 0, out, size, returned);
 }
 
 uint32_t Send(VemiChannel* channel, VemiService s, uint8_t* byte)
@@ -21,13 +21,13 @@ uint32_t Send(VemiChannel* channel, VemiService s, uint8_t* byte)
 uint32_t VemiReadVersion(VemiChannel* channel, VemiVersionInfo* info)
 {
     memset(info, 0, sizeof(*info));
-    return info->status = Read(channel, kVemiVersion, &info->version, sizeof(info->version));
+    return info->status = Read(channel, kVemiVersion, &info->version, sizeof(info->version), &info->returned);
 }
 
 uint32_t VemiReadMainboard(VemiChannel* channel, VemiMainboardInfo* info)
 {
     memset(info, 0, sizeof(*info));
-    return info->status = Read(channel, kVemiMainboard, &info->board, sizeof(info->board));
+    return info->status = Read(channel, kVemiMainboard, &info->board, sizeof(info->board), &info->returned);
 }
 
 const VemiSensorKind* VemiSensorKindOf(uint32_t type)
@@ -37,17 +37,17 @@ const VemiSensorKind* VemiSensorKindOf(uint32_t type)
     return &kinds[type < 6 ? type : 0];
 }
 
-uint32_t VemiReadSensorCount(VemiChannel* channel, uint32_t* count)
+uint32_t VemiReadSensorCount(VemiChannel* channel, VemiSensorCountInfo* info)
 {
-    *count = 0;
-    return Read(channel, kVemiSensorCount, count, sizeof(*count));
+    memset(info, 0, sizeof(*info));
+    return info->status = Read(channel, kVemiSensorCount, &info->count, sizeof(info->count), &info->returned);
 }
 
 uint32_t VemiReadSensor(VemiChannel* channel, uint32_t number, VemiSensorInfo* info)
 {
     memset(info, 0, sizeof(*info));
     info->number = number;
-    info->status = Read(channel, {kVemiSensorGroup, number}, &info->record, sizeof(info->record));
+    info->status = Read(channel, {kVemiSensorGroup, number}, &info->record, sizeof(info->record), &info->returned);
     info->kind = VemiSensorKindOf(info->record.sensorType);
     info->hundredths = info->kind->hundredths ? info->record.reading : info->record.reading * 100;
     return info->status;
@@ -66,25 +66,27 @@ VemiUpsState VemiUpsStateOf(uint8_t statusByte)
 void VemiReadUpsState(VemiChannel* channel, VemiUpsInfo* info)
 {
     memset(info, 0, sizeof(*info));
-    info->statusRead = Read(channel, kVemiUpsStatus, &info->statusByte, sizeof(info->statusByte));
+    info->statusRead = Read(channel, kVemiUpsStatus, &info->statusByte, sizeof(info->statusByte), &info->statusReturned);
     if (!VemiUpsPresent(info))
         return;
     info->state = VemiUpsStateOf(info->statusByte);
     info->chargePercent = (info->statusByte & 0x0Fu) * 10;
     info->chargeMeant = info->state == kUpsCharging || info->state == kUpsDischarging;
-    info->versionRead = Read(channel, kVemiUpsVersion, info->version, sizeof(info->version));
-    info->counterRead = Read(channel, kVemiUpsFailCounter, &info->failCounter, sizeof(info->failCounter));
-    info->timesRead = Read(channel, kVemiUpsFailTimes, info->failTimes, sizeof(info->failTimes));
+    info->chargeValid = info->chargeMeant && info->chargePercent <= 100;
+    info->versionRead = Read(channel, kVemiUpsVersion, info->version, sizeof(info->version), &info->versionReturned);
+    info->counterRead =
+        Read(channel, kVemiUpsFailCounter, &info->failCounter, sizeof(info->failCounter), &info->counterReturned);
+    info->timesRead = Read(channel, kVemiUpsFailTimes, info->failTimes, sizeof(info->failTimes), &info->timesReturned);
 }
 
 void VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info)
 {
-    info->gpioRead = Read(channel, kVemiUpsGpio, &info->gpio, sizeof(info->gpio));
+    info->gpioRead = Read(channel, kVemiUpsGpio, &info->gpio, sizeof(info->gpio), &info->gpioReturned);
 }
 
 void VemiReadUpsGpioEx(VemiChannel* channel, VemiUpsInfo* info)
 {
-    info->gpioExRead = Read(channel, kVemiUpsGpioEx, &info->gpioEx, sizeof(info->gpioEx));
+    info->gpioExRead = Read(channel, kVemiUpsGpioEx, &info->gpioEx, sizeof(info->gpioEx), &info->gpioExReturned);
 }
 
 uint32_t VemiReadUserEeprom(VemiChannel* channel, VemiUserEepromInfo* info)

@@ -12,14 +12,37 @@
 #include "VemiServices.h"
 #include "VemiStatus.h"
 
+// An answer shorter than the fields read from its record: the driver said success,
+// and the record's last fields are not the firmware's. The machine-readable
+// outputs take it for a failed read ("short answer: N of M bytes"); the text, as
+// it has always, shows the values as they stand.
+inline bool VemiShortAnswer(uint32_t status, uint32_t returned, uint32_t needed)
+{
+    return status == 0 && returned < needed;
+}
+
+// The bytes of each record that the readers read fields from.
+const uint32_t kVemiVersionBytes = 4;     // major, minor, build
+const uint32_t kVemiMainboardBytes = 11;  // name, revision, BIOS (the reserved byte is not read)
+const uint32_t kVemiSensorCountBytes = 4;
+const uint32_t kVemiSensorBytes = 56;     // up to the description at its end
+const uint32_t kVemiUpsStatusBytes = 1;
+const uint32_t kVemiUpsVersionBytes = 2;
+const uint32_t kVemiUpsCounterBytes = 2;
+const uint32_t kVemiUpsTimesBytes = 12;
+const uint32_t kVemiGpioBytes = 4;        // address, offset, bitmask
+const uint32_t kVemiGpioExBytes = 24;
+
 struct VemiVersionInfo {
     uint32_t status;
+    uint32_t returned;
     TVemiVersion version;
 };
 uint32_t VemiReadVersion(VemiChannel* channel, VemiVersionInfo* info);
 
 struct VemiMainboardInfo {
     uint32_t status;
+    uint32_t returned;
     TVemiMainboard board;
 };
 uint32_t VemiReadMainboard(VemiChannel* channel, VemiMainboardInfo* info);
@@ -34,11 +57,17 @@ struct VemiSensorKind {
 const VemiSensorKind* VemiSensorKindOf(uint32_t type);
 
 // The highest sensor number; a read that writes nothing leaves 0: no sensors.
-uint32_t VemiReadSensorCount(VemiChannel* channel, uint32_t* count);
+struct VemiSensorCountInfo {
+    uint32_t status;
+    uint32_t returned;
+    uint32_t count;
+};
+uint32_t VemiReadSensorCount(VemiChannel* channel, VemiSensorCountInfo* info);
 
 struct VemiSensorInfo {
     uint32_t number;
     uint32_t status;
+    uint32_t returned;
     TVemiSensor record; // zeroed before the read: a short record shows no earlier one
     const VemiSensorKind* kind;
     int32_t hundredths; // the value in hundredths of the unit: 45 C is 4500, 12.05 Volt 1205
@@ -56,6 +85,7 @@ struct VemiUpsInfo {
     VemiUpsState state;
     unsigned chargePercent;
     bool chargeMeant;    // the charge means something: charging or discharging
+    bool chargeValid;    // and it can be: at most 100 %
     uint32_t versionRead;
     uint8_t version[2];  // major, minor
     uint32_t counterRead;
@@ -66,6 +96,8 @@ struct VemiUpsInfo {
     TVemiGpio gpio;
     uint32_t gpioExRead;
     TVemiGpioEx gpioEx;
+    // The bytes each read returned, in the order of the reads above.
+    uint32_t statusReturned, versionReturned, counterReturned, timesReturned, gpioReturned, gpioExReturned;
 };
 void VemiReadUpsState(VemiChannel* channel, VemiUpsInfo* info);
 void VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info);

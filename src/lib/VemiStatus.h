@@ -11,6 +11,11 @@
 #define VEMI_DEVICE_BUSY 0x708u        // device busy
 #define VEMI_NO_MORE 0xFFFFFFFFu       // -1: no sensors at all, or the node could not be opened
 
+// Failures of the machine-readable outputs that no status of the driver's names (it
+// said success): the exit status is 255, as their low 8 bits are 0.
+#define VEMI_SHORT_ANSWER 0xFFFFFF00u  // an answer shorter than the fields read from its record
+#define VEMI_BAD_VALUE 0xFFFFFE00u     // a value that cannot be, such as a charge above 100 %
+
 // Either of the driver's words for "not supported": an answer about the board.
 inline bool VemiNotSupported(uint32_t status)
 {

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <time.h>
 
 #include "Hundredths.h"
 #include "JsonWriter.h"
@@ -18,11 +19,18 @@ const char* sToolName = "";
 const char* sToolVersion = "";
 bool sStarted = false; // a document is open
 bool sSensorsListed = false;
-uint32_t sSensorCount = 0;
 
-void Failure(const char* operation, uint32_t status, uint32_t sensor = 0)
+// A failed read: the driver's status, or a short answer (`returned` of `needed`
+// bytes), which no status of the driver's names: -1 in the document.
+void Failure(const char* operation, uint32_t status, uint32_t sensor = 0, uint32_t returned = 0,
+             uint32_t needed = 0)
 {
     char message[192];
+    if (status == VEMI_SHORT_ANSWER) {
+        snprintf(message, sizeof(message), "%s: short answer: %u of %u bytes", operation, returned, needed);
+        RunRecordFailure(operation, -1, message, sensor, 0);
+        return;
+    }
     FormatOutcome(message, sizeof(message), operation, status);
     RunRecordFailure(operation, status, message, sensor, 0);
 }
@@ -57,11 +65,21 @@ void Begin(const ReportWriter*)
     JsonBeginObject(NULL);
     JsonBeginArray("json_format_version");
     JsonUint(NULL, 1);
-    JsonUint(NULL, 1);
+    JsonUint(NULL, 2);
     JsonEndArray();
     JsonBeginObject("tool");
     JsonString("name", sToolName, 32);
     JsonString("version", sToolVersion, 32);
+    JsonEndObject();
+    // When the reading was taken, so that a stored document can be dated.
+    time_t now = time(NULL);
+    char text[32] = "";
+    struct tm local;
+    if (localtime_r(&now, &local) != NULL)
+        strftime(text, sizeof(text), "%a %b %e %H:%M:%S %Y %Z", &local);
+    JsonBeginObject("local_time");
+    JsonInt("time_t", (int64_t)now);
+    JsonString("asctime", text, sizeof(text));
     JsonEndObject();
 }
 
@@ -120,13 +138,13 @@ void OwnFailure(const ReportWriter*, const char* operation, int64_t status, cons
 void VersionRead(const ReportWriter*, const VemiVersionInfo* v)
 {
     if (v->status != 0)
-        Failure(OP_VERSION, v->status);
+        Failure(OP_VERSION, v->status, 0, v->returned, kVemiVersionBytes);
 }
 
 void MainboardRead(const ReportWriter*, const VemiVersionInfo* v, const VemiMainboardInfo* b)
 {
     if (b != NULL && b->status != 0)
-        Failure(OP_MAINBOARD, b->status);
+        Failure(OP_MAINBOARD, b->status, 0, b->returned, kVemiMainboardBytes);
     JsonBeginObject("version");
     if (v->status == 0) {
         char text[32];
@@ -156,19 +174,18 @@ void MainboardRead(const ReportWriter*, const VemiVersionInfo* v, const VemiMain
     JsonEndObject();
 }
 
-void SensorCountRead(const ReportWriter*, uint32_t status, uint32_t count)
+void SensorCountRead(const ReportWriter*, const VemiSensorCountInfo* counted)
 {
-    sSensorsListed = status == 0;
-    sSensorCount = count;
-    if (status != 0)
-        Failure(OP_SENSOR_COUNT, status);
+    sSensorsListed = counted->status == 0;
+    if (counted->status != 0)
+        Failure(OP_SENSOR_COUNT, counted->status, 0, counted->returned, kVemiSensorCountBytes);
     sSensorsListed ? JsonBeginArray("sensors") : JsonNull("sensors");
 }
 
 void SensorRead(const ReportWriter*, const VemiSensorInfo* s)
 {
     if (s->status != 0) {
-        Failure(OP_SENSOR, s->status, s->number);
+        Failure(OP_SENSOR, s->status, s->number, s->returned, kVemiSensorBytes);
         JsonNull(NULL);
         return;
     }
@@ -191,11 +208,8 @@ void SensorRead(const ReportWriter*, const VemiSensorInfo* s)
 
 void SensorsDone(const ReportWriter*, uint32_t)
 {
-    if (!sSensorsListed)
-        return;
-    JsonEndArray();
-    if (sSensorCount == 0)
-        RunRecordFailure(OP_NO_SENSORS, -1, "The board reports no sensors", 0, 0);
+    if (sSensorsListed)
+        JsonEndArray(); // no sensors at all is an answer: []
 }
 
 // The text shows a failed status, version, counter or times read as the value it
@@ -207,15 +221,27 @@ void UpsStateRead(const ReportWriter*, const VemiUpsInfo* u)
     const struct {
         uint32_t read;
         const char* operation;
-    } reads[] = {{u->statusRead, OP_UPS_STATUS}, {u->versionRead, OP_UPS_VERSION},
-                 {u->counterRead, OP_UPS_COUNTER}, {u->timesRead, OP_UPS_TIMES}};
+        uint32_t returned, needed;
+    } reads[] = {{u->statusRead, OP_UPS_STATUS, u->statusReturned, kVemiUpsStatusBytes},
+                 {u->versionRead, OP_UPS_VERSION, u->versionReturned, kVemiUpsVersionBytes},
+                 {u->counterRead, OP_UPS_COUNTER, u->counterReturned, kVemiUpsCounterBytes},
+                 {u->timesRead, OP_UPS_TIMES, u->timesReturned, kVemiUpsTimesBytes}};
     for (const auto& r : reads)
         if (r.read != 0)
-            Failure(r.operation, r.read);
+            Failure(r.operation, r.read, 0, r.returned, r.needed);
+    if (u->statusRead == 0 && u->chargeMeant && !u->chargeValid) {
+        char message[64];
+        snprintf(message, sizeof(message), "charge out of range: %u %%", u->chargePercent);
+        RunRecordFailure(OP_UPS_STATUS, -1, message, 0, 0);
+    }
 }
 
-void GpioFailure(const char* operation, const char* label, uint32_t status)
+void GpioFailure(const char* operation, const char* label, uint32_t status, uint32_t returned, uint32_t needed)
 {
+    if (status == VEMI_SHORT_ANSWER) {
+        Failure(operation, status, 0, returned, needed);
+        return;
+    }
     char line[96];
     FormatGpioFailure(line, sizeof(line), label, status);
     RunRecordFailure(operation, status, line, 0, 0);
@@ -224,13 +250,13 @@ void GpioFailure(const char* operation, const char* label, uint32_t status)
 void UpsGpioRead(const ReportWriter*, const VemiUpsInfo* u)
 {
     if (u->gpioRead != 0 && !VemiNotSupported(u->gpioRead))
-        GpioFailure(OP_GPIO, GPIO_LABEL, u->gpioRead);
+        GpioFailure(OP_GPIO, GPIO_LABEL, u->gpioRead, u->gpioReturned, kVemiGpioBytes);
 }
 
 void UpsGpioExRead(const ReportWriter*, const VemiUpsInfo* u)
 {
     if (u->gpioExRead != 0 && !VemiNotSupported(u->gpioExRead))
-        GpioFailure(OP_GPIO_EX, GPIO_EX_LABEL, u->gpioExRead);
+        GpioFailure(OP_GPIO_EX, GPIO_EX_LABEL, u->gpioExRead, u->gpioExReturned, kVemiGpioExBytes);
 }
 
 // A GPIO record: an object left open for its fields when it was read, closed with
@@ -252,7 +278,11 @@ void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
 {
     static const char states[4][12] = {"disabled", "charging", "discharging", "unknown"};
     JsonBeginObject("ups");
-    JsonBool("supported", VemiUpsPresent(u));
+    // Known once the status read answered: a failed read says nothing either way.
+    if (!VemiUpsPresent(u) || u->statusRead == 0)
+        JsonBool("supported", VemiUpsPresent(u));
+    else
+        JsonNull("supported");
     if (!VemiUpsPresent(u)) {
         JsonEndObject();
         return;
@@ -260,7 +290,7 @@ void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
     if (u->statusRead == 0) {
         JsonBeginObject("status");
         JsonString("state", states[u->state], 16);
-        u->chargeMeant ? JsonUint("charge_percent", u->chargePercent) : JsonNull("charge_percent");
+        u->chargeValid ? JsonUint("charge_percent", u->chargePercent) : JsonNull("charge_percent");
         JsonUint("byte", u->statusByte);
         JsonEndObject();
     } else {
@@ -354,6 +384,7 @@ ReportWriter JsonReportWriter(bool pretty, const char* toolName, const char* too
     RunRecordAttach(&w);
     w.goOnAfterFailure = true;
     w.notSupportedIsAnswer = true;
+    w.strictRecords = true;
     w.begin = Begin;
     w.end = End;
     w.openFailed = OpenFailed;

@@ -112,8 +112,9 @@ void JsonString(const char* key, const char* text, size_t maxLen)
             i++;
         } else if (s[i] == '"' || s[i] == '\\') {
             printf("\\%c", s[i++]);
-        } else if (s[i] < 0x20 || s[i] == 0x7F) {
-            printf("\\u%04x", s[i++]);
+        } else if (Utf8IsControl(Utf8CodePoint(s + i, n))) {
+            printf("\\u%04x", Utf8CodePoint(s + i, n)); // escaped, so that no reader ends a line here
+            i += n;
         } else {
             fwrite(s + i, 1, n, stdout);
             i += n;

@@ -17,16 +17,19 @@ struct Family {
     char type[8];
     char help[80];
 };
-enum { kInfo, kTemperature, kVoltage, kFan, kCurrent, kRaw, kUpsSupported, kUpsState, kUpsOnBattery,
-       kUpsCharge, kUpsFailures, kUpsFailTime, kUpsGpioSupported, kDeviceOpenErrno, kCollector, kSuccess,
-       kFamilies };
+enum { kBuildInfo, kInfo, kSensorCount, kTemperature, kVoltage, kFan, kCurrent, kRaw, kSensorSuccess,
+       kUpsSupported, kUpsState, kUpsOnBattery, kUpsCharge, kUpsFailures, kUpsFailTime, kUpsGpioSupported,
+       kDeviceOpenErrno, kCollector, kSuccess, kFamilies };
 const Family kFamilyTable[kFamilies] = {
+    {"vemi_build_info", "gauge", "The version of the program that wrote these metrics, as a label."},
     {"vemi_info", "gauge", "Versions of the firmware interface, the mainboard and its BIOS, as labels."},
+    {"vemi_sensors", "gauge", "How many sensors the board reports."},
     {"vemi_temperature_celsius", "gauge", "Temperature sensors, in degrees Celsius."},
     {"vemi_voltage_volts", "gauge", "Voltage sensors, in volts."},
     {"vemi_fan_speed_rpm", "gauge", "Fan sensors, in revolutions per minute."},
     {"vemi_current_amperes", "gauge", "Current sensors, in amperes."},
     {"vemi_sensor_raw", "gauge", "Sensors of other types: the raw reading, no unit, with the type as a label."},
+    {"vemi_sensor_read_success", "gauge", "Whether each sensor's read succeeded (1) or failed (0)."},
     {"vemi_ups_supported", "gauge", "Whether the board has the built-in UPS (1) or not (0)."},
     {"vemi_ups_state", "gauge", "The UPS state: 1 for the current one, 0 for the others."},
     {"vemi_ups_on_battery", "gauge", "Whether the UPS runs on battery (1: discharging) or not (0)."},
@@ -45,6 +48,7 @@ struct Samples {
 };
 Samples sSamples[kFamilies];
 FILE* sOut = NULL; // null: standard output, looked up when written
+const char* sVersion = "";
 
 void Append(Samples* f, const char* text, size_t n)
 {
@@ -85,6 +89,7 @@ void Begin(const ReportWriter*)
 {
     for (Samples& f : sSamples)
         f.length = 0;
+    Labelled(kBuildInfo, "version", sVersion, "1");
 }
 
 void End(const ReportWriter*, int exitStatus)
@@ -121,22 +126,35 @@ void MainboardRead(const ReportWriter*, const VemiVersionInfo* v, const VemiMain
     snprintf(bios, sizeof(bios), "%X.%02X", b->board.biosMajor, b->board.biosMinor);
     snprintf(revision, sizeof(revision), "G%u", b->board.revision);
     PromLabel(labels, sizeof(labels), "interface_version", text, sizeof(text));
-    PromLabel(labels, sizeof(labels), "mainboard", b->board.name, sizeof(b->board.name));
+    // An empty label value is the same as none: a board without a name says so.
+    bool named = b->board.name[0] != '\0';
+    PromLabel(labels, sizeof(labels), "mainboard", named ? b->board.name : "(no name)",
+              named ? sizeof(b->board.name) : 16);
     PromLabel(labels, sizeof(labels), "mainboard_revision", revision, sizeof(revision));
     PromLabel(labels, sizeof(labels), "bios_version", bios, sizeof(bios));
     Sample(kInfo, labels, "1");
 }
 
+void SensorCountRead(const ReportWriter*, const VemiSensorCountInfo* counted)
+{
+    char value[16];
+    Number(value, sizeof(value), counted->count);
+    if (counted->status == 0)
+        Sample(kSensorCount, "", value);
+}
+
 void SensorRead(const ReportWriter*, const VemiSensorInfo* s)
 {
-    if (s->status != 0)
-        return;
     char value[32], labels[256] = "", n[16], t[16];
+    Number(n, sizeof(n), s->number);
+    if (s->status != 0) { // a sensor that stopped answering shows, without its value
+        Labelled(kSensorSuccess, "number", n, "0");
+        return;
+    }
     if (s->kind->hundredths)
         FormatHundredths(s->hundredths, value, sizeof(value));
     else
         snprintf(value, sizeof(value), "%d", s->record.reading);
-    Number(n, sizeof(n), s->number);
     Number(t, sizeof(t), s->record.sensorType);
     // An empty label value is the same as no label: a sensor without a name is its number.
     bool named = s->record.description[0] != '\0';
@@ -148,6 +166,7 @@ void SensorRead(const ReportWriter*, const VemiSensorInfo* s)
     if (family == kRaw)
         PromLabel(labels, sizeof(labels), "type", t, sizeof(t));
     Sample(family, labels, value);
+    Labelled(kSensorSuccess, "number", n, "1");
 }
 
 void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
@@ -164,7 +183,7 @@ void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
         Sample(kUpsOnBattery, "", u->state == kUpsDischarging ? "1" : "0");
         char ratio[16];
         snprintf(ratio, sizeof(ratio), "%u.%02u", u->chargePercent / 100, u->chargePercent % 100);
-        if (u->chargeMeant)
+        if (u->chargeValid)
             Sample(kUpsCharge, "", ratio);
     }
     char value[32];
@@ -189,17 +208,20 @@ void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
 
 } // namespace
 
-ReportWriter MetricsReportWriter(FILE* out)
+ReportWriter MetricsReportWriter(FILE* out, const char* version)
 {
     sOut = out;
+    sVersion = version;
     ReportWriter w = {};
     RunRecordAttach(&w);
     w.goOnAfterFailure = true;
     w.notSupportedIsAnswer = true;
+    w.strictRecords = true;
     w.begin = Begin;
     w.end = End;
     w.openFailed = OpenFailed;
     w.mainboardRead = MainboardRead;
+    w.sensorCountRead = SensorCountRead;
     w.sensorRead = SensorRead;
     w.upsDone = UpsDone;
     return w;

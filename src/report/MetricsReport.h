@@ -10,7 +10,8 @@
 
 #include "ReportWriter.h"
 
-// Writes to `out`, or to standard output when it is null.
-ReportWriter MetricsReportWriter(FILE* out);
+// Writes to `out`, or to standard output when it is null; `version` is the
+// writing program's, for vemi_build_info.
+ReportWriter MetricsReportWriter(FILE* out, const char* version);
 
 #endif

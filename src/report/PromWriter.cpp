@@ -33,10 +33,10 @@ void PromLabel(char* labels, size_t size, const char* name, const char* value, s
             labels[at++] = '\\';
             labels[at++] = s[i] == '\n' ? 'n' : (char)s[i];
             i++;
-        } else if (n == 0 || s[i] < 0x20 || s[i] == 0x7F) {
+        } else if (n == 0 || Utf8IsControl(Utf8CodePoint(s + i, n))) {
             memcpy(labels + at, "\xEF\xBF\xBD", 3);
             at += 3;
-            i++;
+            i += n == 0 ? 1 : n;
         } else {
             memcpy(labels + at, s + i, n);
             at += n;

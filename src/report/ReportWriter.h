@@ -30,9 +30,13 @@ struct DirectCallRecord {
 
 struct ReportWriter {
     // The style's rules: every report runs and the sensor walk goes on past a failed
-    // read; a record the board reports as not supported is no failure; the bare forms.
+    // read; a record the board reports as not supported is no failure; a record
+    // shorter than its fields, or a value that cannot be, is one, and no sensors at
+    // all an answer (the reports then hand the writer VEMI_SHORT_ANSWER or
+    // VEMI_BAD_VALUE as the read's status); the bare forms.
     bool goOnAfterFailure;
     bool notSupportedIsAnswer;
+    bool strictRecords;
     bool bare;
 
     // The run: its start and end (an exit status below 0: ended by the signal
@@ -51,7 +55,7 @@ struct ReportWriter {
     // read (board null: the version read failed).
     void (*versionRead)(const ReportWriter* w, const VemiVersionInfo* version);
     void (*mainboardRead)(const ReportWriter* w, const VemiVersionInfo* version, const VemiMainboardInfo* board);
-    void (*sensorCountRead)(const ReportWriter* w, uint32_t status, uint32_t count);
+    void (*sensorCountRead)(const ReportWriter* w, const VemiSensorCountInfo* counted);
     void (*sensorRead)(const ReportWriter* w, const VemiSensorInfo* sensor);
     void (*sensorsDone)(const ReportWriter* w, uint32_t result);
     void (*upsStateRead)(const ReportWriter* w, const VemiUpsInfo* ups);

@@ -1,9 +1,21 @@
 #include "Reports.h"
 
+namespace {
+
+// Where the style is strict about records, a short answer is a failed read.
+void Judge(const ReportWriter* w, uint32_t* status, uint32_t returned, uint32_t needed)
+{
+    if (w->strictRecords && VemiShortAnswer(*status, returned, needed))
+        *status = VEMI_SHORT_ANSWER;
+}
+
+} // namespace
+
 uint32_t RunVersionReport(VemiChannel* channel, const ReportWriter* w)
 {
     VemiVersionInfo version;
     VemiReadVersion(channel, &version);
+    Judge(w, &version.status, version.returned, kVemiVersionBytes);
     WRITE(w, versionRead, &version);
     if (version.status != 0) {
         WRITE(w, mainboardRead, &version, NULL);
@@ -11,6 +23,7 @@ uint32_t RunVersionReport(VemiChannel* channel, const ReportWriter* w)
     }
     VemiMainboardInfo board;
     VemiReadMainboard(channel, &board);
+    Judge(w, &board.status, board.returned, kVemiMainboardBytes);
     WRITE(w, mainboardRead, &version, &board);
     return board.status;
 }
@@ -18,16 +31,22 @@ uint32_t RunVersionReport(VemiChannel* channel, const ReportWriter* w)
 uint32_t RunSensorReport(VemiChannel* channel, const ReportWriter* w)
 {
     const int kFailuresInARow = 3;
-    uint32_t count = 0;
-    uint32_t result = VemiReadSensorCount(channel, &count);
-    WRITE(w, sensorCountRead, result, count);
-    if (result == 0 && count == 0)
+    VemiSensorCountInfo counted;
+    VemiReadSensorCount(channel, &counted);
+    Judge(w, &counted.status, counted.returned, kVemiSensorCountBytes);
+    if (counted.status != 0)
+        counted.count = 0; // a failed count lists nothing, whatever the driver wrote
+    WRITE(w, sensorCountRead, &counted);
+    uint32_t result = counted.status, count = counted.count;
+    if (result == 0 && count == 0 && !w->strictRecords)
         result = VEMI_NO_MORE; // no sensors at all: the run fails with -1
     for (uint32_t n = 1, inARow = 0; result == 0 || w->goOnAfterFailure; n++) {
         if (count == 0 || n > count || n == 0)
             break;
         VemiSensorInfo sensor;
         uint32_t status = VemiReadSensor(channel, n, &sensor);
+        Judge(w, &sensor.status, sensor.returned, kVemiSensorBytes);
+        status = sensor.status;
         WRITE(w, sensorRead, &sensor);
         inARow = status == 0 ? 0 : inARow + 1;
         result = result != 0 ? result : status;
@@ -42,11 +61,17 @@ uint32_t RunUpsReport(VemiChannel* channel, const ReportWriter* w)
 {
     VemiUpsInfo ups;
     VemiReadUpsState(channel, &ups);
+    Judge(w, &ups.statusRead, ups.statusReturned, kVemiUpsStatusBytes);
+    Judge(w, &ups.versionRead, ups.versionReturned, kVemiUpsVersionBytes);
+    Judge(w, &ups.counterRead, ups.counterReturned, kVemiUpsCounterBytes);
+    Judge(w, &ups.timesRead, ups.timesReturned, kVemiUpsTimesBytes);
     WRITE(w, upsStateRead, &ups);
     if (VemiUpsPresent(&ups)) {
         VemiReadUpsGpio(channel, &ups);
+        Judge(w, &ups.gpioRead, ups.gpioReturned, kVemiGpioBytes);
         WRITE(w, upsGpioRead, &ups);
         VemiReadUpsGpioEx(channel, &ups);
+        Judge(w, &ups.gpioExRead, ups.gpioExReturned, kVemiGpioExBytes);
         WRITE(w, upsGpioExRead, &ups);
     }
     WRITE(w, upsDone, &ups);
@@ -59,6 +84,8 @@ uint32_t RunUpsReport(VemiChannel* channel, const ReportWriter* w)
         if (reads[i] != 0 && !answer)
             return reads[i];
     }
+    if (w->strictRecords && ups.chargeMeant && !ups.chargeValid)
+        return VEMI_BAD_VALUE;
     return 0;
 }
 

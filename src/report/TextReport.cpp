@@ -36,10 +36,10 @@ void MainboardRead(const ReportWriter*, const VemiVersionInfo*, const VemiMainbo
            b->board.name, b->board.revision, b->board.biosMajor, b->board.biosMinor);
 }
 
-void SensorCountRead(const ReportWriter*, uint32_t status, uint32_t)
+void SensorCountRead(const ReportWriter*, const VemiSensorCountInfo* counted)
 {
-    if (status != 0)
-        Outcome(OP_SENSOR_COUNT, status);
+    if (counted->status != 0)
+        Outcome(OP_SENSOR_COUNT, counted->status);
 }
 
 void SensorRead(const ReportWriter*, const VemiSensorInfo* s)

@@ -81,6 +81,8 @@ static int32_t CheckMachineCommandLine(int argc, char** argv)
             snprintf(format, sizeof(format), "invalid value in %%s: %s number expected", invalid);
             return Usage(format, argv[pos]);
         }
+        if (row->parseFn == ParseOutBufferLen && !OutLengthInDocumentRange(argv[pos]))
+            return Usage("invalid value in %s: an output length from 0 to 16777216 expected", argv[pos]);
         bool reported = row->execFn == ShowVersion || row->execFn == ShowVemiSensors || row->execFn == ShowDalvInfo;
         bool directCallValue = row->parseFn != NULL && row->parseFn != ActivateSilentMode &&
                                row->parseFn != ActivateDebugMode;
@@ -114,6 +116,13 @@ static void ToDocument(const char* what, uint32_t status, const char* line)
 int32_t VemiMain(int argc, char** argv)
 {
     int32_t rc = TakeLongOptions(&argc, argv);
+    if (rc == 0 && gLongRequest != kRequestNone) {
+        if (gLongRequest == kRequestVersion)
+            printf("VemiCmd %s\n", VEMI_VERSION_TEXT);
+        else
+            PrintHelpScreen(stdout);
+        return 0;
+    }
     if (rc == 0 && MachineOutput())
         rc = CheckMachineCommandLine(argc, argv);
     if (rc != 0)

@@ -4,8 +4,11 @@
 #define VEMI_COMMANDS_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 uint32_t ShowHelp(void* arg);
+// The help screen's lines, written to `out` (--help, without the device).
+void PrintHelpScreen(FILE* out);
 uint32_t ShowVersion(void* arg);
 uint32_t ShowVemiSensors(void* arg);
 uint32_t ShowUserEeprom(void* arg);

@@ -1,40 +1,45 @@
-// /help: the fixed help screen, for a person: on standard error when standard
-// output carries a document.
+// /help and --help: the fixed help screen, for a person: on standard error when
+// standard output carries a document.
 #include <stdio.h>
 
 #include "Commands.h"
 #include "OutputStyle.h"
 
-uint32_t ShowHelp(void*)
+void PrintHelpScreen(FILE* out)
 {
     // The screen names the tool by this fixed text, whatever name it was started under.
     const char name[8] = "VemiCmd";
-    Say("%s  \n", name);
-    Say("  /?        This Dialog\n");
-    Say("  /ver      Displays API- and Biosversion\n");
-    Say("  /sens     Shows all Sensor-Values\n");
-    Say("  /dalv     DALV Informations\n");
-    Say("  /dmpusr   dump UserEEPROM\n");
-    Say("  /wdt      test Watchdog\n");
-    Say("            t: Watchdogtime in second\n");
-    Say("            r: retriggertime in second\n");
-    Say("\n");
-    Say("Vemilex direct Call:\n");
-    Say("  /ig:      IndexGroup(Hex)\n");
-    Say("  /io:      IndexOffset(Hex)\n");
-    Say("  /ibuf:    Type:Inbuffer\n");
-    Say("  /olen:    OutBuffer size(Decimal)\n");
-    Say("  /s        silent mode\n");
-    Say("\n");
-    Say("Inbuffer formats:\n");
-    Say("\t/ibuf:A:<ansi string>\n");
-    Say("\t/ibuf:B:<byte (HEX)>,<byte (HEX)>,...\n");
-    Say("\t/ibuf:W:<word (HEX)>,<word (HEX)>,...\n");
-    Say("\t/ibuf:D:<dword (HEX)>,<dword (HEX)>,...\n");
-    Say("Examples:\n");
-    Say("  Show all sensor values:\n");
-    Say("   %s /sens\n\n", name);
-    Say("  Vemilex direct Call: Turn USR LED red\n");
-    Say("   %s /ig:0x8000 /io:0x1 /ibuf:B:1 /olen:0\n", name);
+    fprintf(out, "%s  \n", name);
+    fprintf(out, "  /?        This Dialog\n");
+    fprintf(out, "  /ver      Displays API- and Biosversion\n");
+    fprintf(out, "  /sens     Shows all Sensor-Values\n");
+    fprintf(out, "  /dalv     DALV Informations\n");
+    fprintf(out, "  /dmpusr   dump UserEEPROM\n");
+    fprintf(out, "  /wdt      test Watchdog\n");
+    fprintf(out, "            t: Watchdogtime in second\n");
+    fprintf(out, "            r: retriggertime in second\n");
+    fprintf(out, "\n");
+    fprintf(out, "Vemilex direct Call:\n");
+    fprintf(out, "  /ig:      IndexGroup(Hex)\n");
+    fprintf(out, "  /io:      IndexOffset(Hex)\n");
+    fprintf(out, "  /ibuf:    Type:Inbuffer\n");
+    fprintf(out, "  /olen:    OutBuffer size(Decimal)\n");
+    fprintf(out, "  /s        silent mode\n");
+    fprintf(out, "\n");
+    fprintf(out, "Inbuffer formats:\n");
+    fprintf(out, "\t/ibuf:A:<ansi string>\n");
+    fprintf(out, "\t/ibuf:B:<byte (HEX)>,<byte (HEX)>,...\n");
+    fprintf(out, "\t/ibuf:W:<word (HEX)>,<word (HEX)>,...\n");
+    fprintf(out, "\t/ibuf:D:<dword (HEX)>,<dword (HEX)>,...\n");
+    fprintf(out, "Examples:\n");
+    fprintf(out, "  Show all sensor values:\n");
+    fprintf(out, "   %s /sens\n\n", name);
+    fprintf(out, "  Vemilex direct Call: Turn USR LED red\n");
+    fprintf(out, "   %s /ig:0x8000 /io:0x1 /ibuf:B:1 /olen:0\n", name);
+}
+
+uint32_t ShowHelp(void*)
+{
+    PrintHelpScreen(MachineOutput() ? stderr : stdout);
     return 0;
 }

@@ -40,6 +40,16 @@ const char* OptionValueError(const _CmdParam* row, const char* arg)
     return NULL;
 }
 
+bool OutLengthInDocumentRange(const char* arg)
+{
+    const char* text = arg + 6;
+    while (*text == ' ' || *text == '\t')
+        text++;
+    char* end = NULL;
+    unsigned long long v = strtoull(text, &end, 10);
+    return *text != '-' && *text != '+' && end != text && *end == '\0' && v <= kDocumentOutLimit;
+}
+
 int32_t ParseIndexGroup(_CmdParam*, char** argv, int32_t, int32_t* position)
 {
     return ParseNumberOption(argv[*position] + 4, 16, &gIndexGroup, PARAM_INDEX_GROUP,

@@ -17,4 +17,11 @@ int32_t ActivateDebugMode(_CmdParam* row, char** argv, int32_t argc, int32_t* po
 // checking a command line whole before anything is opened.
 const char* OptionValueError(const _CmdParam* row, const char* arg);
 
+// The largest output area a document takes (the JSON document writes it out in
+// hexadecimal): 16 MiB.
+const unsigned long long kDocumentOutLimit = 16ull * 1024 * 1024;
+// Whether the /olen: value in `arg` is a decimal from 0 to kDocumentOutLimit,
+// written without a sign: what the machine-readable styles accept.
+bool OutLengthInDocumentRange(const char* arg);
+
 #endif

@@ -12,6 +12,7 @@
 #include "LockFile.h"
 
 OutputStyle gOutputStyle = kStyleText;
+LongRequest gLongRequest = kRequestNone;
 const char* gWatchdogLockPath = VEMI_WATCHDOG_LOCK;
 ReportWriter gReportWriter; // chosen with the style
 
@@ -45,6 +46,13 @@ int32_t Usage(const char* problem)
     return EXIT_USAGE;
 }
 
+int32_t UnknownOption(const char* option)
+{
+    fprintf(stderr, "VemiCmd: unknown option '%.64s' (long options: --json, --json=pretty, --libxo STYLE, "
+                    "--prometheus, --lock-file FILE, --help, --version)\n", option);
+    return EXIT_USAGE;
+}
+
 int32_t UnknownStyle(const char* style)
 {
     char problem[96];
@@ -75,6 +83,10 @@ int32_t TakeLongOptions(int* argc, char** argv)
                 return UnknownStyle(a + 7);
         } else if (strcmp(a, "--prometheus") == 0) {
             style = kStylePrometheus;
+        } else if (strcmp(a, "--help") == 0 || strcmp(a, "--version") == 0) {
+            if (gLongRequest == kRequestNone)
+                gLongRequest = a[2] == 'h' ? kRequestHelp : kRequestVersion;
+            continue;
         } else if (strcmp(a, "--lock-file") == 0 || strncmp(a, "--lock-file=", 12) == 0) {
             const char* value = a[11] != '\0' ? a + 12 : (i + 1 < *argc ? argv[++i] : NULL);
             if (value == NULL || *value == '\0')
@@ -88,8 +100,9 @@ int32_t TakeLongOptions(int* argc, char** argv)
             if (!LibxoStyle(value, a[7] == ':', &style))
                 return UnknownStyle(value);
         } else {
-            argv[kept++] = argv[i];
-            continue;
+            // No row of the command table begins with '-': an argument like this one
+            // could only be a long option, mistyped.
+            return UnknownOption(a);
         }
         if (chosen && style != gOutputStyle)
             return Usage("one output style at a time");
@@ -102,7 +115,7 @@ int32_t TakeLongOptions(int* argc, char** argv)
         gVemiOutToStderr = true;  // the channel's debug lines are for a person
         gVemiOpenMessage = false; // a failed open is the document's to tell
     }
-    gReportWriter = gOutputStyle == kStylePrometheus ? MetricsReportWriter(NULL)
+    gReportWriter = gOutputStyle == kStylePrometheus ? MetricsReportWriter(NULL, VEMI_VERSION_TEXT)
                   : MachineOutput() ? JsonReportWriter(gOutputStyle == kStyleJsonPretty, "VemiCmd", VEMI_VERSION_TEXT)
                                     : TextReportWriter(false);
     return 0;

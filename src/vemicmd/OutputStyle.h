@@ -11,6 +11,9 @@
 
 enum OutputStyle { kStyleText, kStyleJson, kStyleJsonPretty, kStylePrometheus };
 extern OutputStyle gOutputStyle;
+// --help and --version: answered before anything else, the device never opened.
+enum LongRequest { kRequestNone, kRequestHelp, kRequestVersion };
+extern LongRequest gLongRequest;
 extern ReportWriter gReportWriter; // the style's writer, which every report writes through
 extern const char* gWatchdogLockPath; // the lock vemid holds on the watchdog (--lock-file)
 
@@ -18,8 +21,9 @@ extern const char* gWatchdogLockPath; // the lock vemid holds on the watchdog (-
 
 // Takes the long options out of the arguments, wherever they stand: the styles
 // --json, --json=pretty, --libxo json[,pretty], --libxo=..., --libxo:J[P],
-// --prometheus, and --lock-file FILE; and chooses the style's writer. 0, or
-// EXIT_USAGE after one line on standard error naming the problem.
+// --prometheus, --lock-file FILE, --help and --version; and chooses the style's
+// writer. 0, or EXIT_USAGE after one line on standard error naming the problem:
+// an argument beginning with "--" that is none of them is one.
 int32_t TakeLongOptions(int* argc, char** argv);
 
 // Standard output carries a document (JSON or metrics) instead of text.

@@ -11,6 +11,7 @@
 #include "PromWriter.h"
 #include "ReservedFile.h"
 #include "Reports.h"
+#include "ToolVersion.h"
 
 namespace {
 
@@ -31,8 +32,11 @@ void OwnNumber(FILE* out, const char* name, const char* type, const char* help, 
     Own(out, name, type, help, text);
 }
 
-void OwnFamilies(FILE* out, const KeeperCounters* c)
+void OwnFamilies(FILE* out, const KeeperCounters* c, unsigned shadowingFiles)
 {
+    OwnNumber(out, "vemid_metrics_shadowing_files", "gauge",
+              "Other files in this file's folder that write vemi_ series, which node_exporter serves from one file "
+              "alone: 0 is right.", shadowingFiles);
     OwnNumber(out, "vemid_watchdog_armed", "gauge", "Whether vemid holds the watchdog armed (1) or not (0).", c->armed);
     OwnNumber(out, "vemid_feeds_total", "counter", "Retriggers of the watchdog that succeeded.", c->feeds);
     OwnNumber(out, "vemid_feed_failures_total", "counter", "Retriggers of the watchdog that failed.", c->feedFailures);
@@ -66,7 +70,7 @@ void MetricsFileRead(MetricsFile* f, VemiChannel* channel, volatile const sig_at
     FILE* out = open_memstream(&text, &length);
     if (out == NULL)
         return;
-    ReportWriter w = MetricsReportWriter(out);
+    ReportWriter w = MetricsReportWriter(out, VEMI_VERSION_TEXT);
     WriteBegin(&w);
     uint32_t first = 0;
     const struct {
@@ -99,9 +103,10 @@ void MetricsFileWrite(MetricsFile* f, const KeeperCounters* c, int64_t nowMs)
     FILE* out = open_memstream(&text, &length);
     if (out == NULL)
         return;
+    ShadowsScan(&f->shadows, f->path, nowMs);
     const char* success = strstr(f->board, kSuccessFamily);
     fwrite(f->board, 1, (size_t)(success - f->board), out);
-    OwnFamilies(out, c);
+    OwnFamilies(out, c, f->shadows.count);
     fputs(success, out);
     bool ready = fclose(out) == 0 && text != NULL;
     if (ready && WriteFileWhole(f->path, text, length)) {

@@ -8,6 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "Shadows.h"
 #include "VemiChannel.h"
 
 struct KeeperCounters {
@@ -27,6 +28,7 @@ struct MetricsFile {
     size_t boardLength;
     unsigned writeFailures;     // in a row
     int64_t lastLogMs;
+    ShadowWatch shadows;        // other files of its folder that write vemi_ series
 };
 
 // Removes what a crashed run left beside the file.
@@ -36,7 +38,8 @@ void MetricsFileStart(MetricsFile* file, const char* path);
 // non-zero (a stop) is dropped, and the last one stands.
 void MetricsFileRead(MetricsFile* file, VemiChannel* channel, volatile const sig_atomic_t* abandon);
 
-// Writes the last read with vemid's own families as they are now.
+// Writes the last read with vemid's own families as they are now, after a look
+// at the folder for other producers of its series.
 void MetricsFileWrite(MetricsFile* file, const KeeperCounters* counters, int64_t nowMs);
 
 #endif

@@ -194,15 +194,22 @@ void ReservedFileClose(ReservedFile* f)
     f->published = f->spare = -1;
 }
 
-void RemoveLeftoverTemporaries(const char* path)
+void FolderOf(const char* path, char* folder, size_t size, const char** name)
 {
     const char* slash = strrchr(path, '/');
-    char folder[PATH_MAX], prefix[PATH_MAX];
     if (slash == NULL)
-        snprintf(folder, sizeof(folder), ".");
+        snprintf(folder, size, ".");
     else
-        snprintf(folder, sizeof(folder), "%.*s", slash == path ? 1 : (int)(slash - path), path);
-    snprintf(prefix, sizeof(prefix), "%s%s", slash != NULL ? slash + 1 : path, kTemporaryMark);
+        snprintf(folder, size, "%.*s", slash == path ? 1 : (int)(slash - path), path);
+    *name = slash != NULL ? slash + 1 : path;
+}
+
+void RemoveLeftoverTemporaries(const char* path)
+{
+    char folder[PATH_MAX], prefix[PATH_MAX];
+    const char* name;
+    FolderOf(path, folder, sizeof(folder), &name);
+    snprintf(prefix, sizeof(prefix), "%s%s", name, kTemporaryMark);
     size_t prefixLength = strlen(prefix);
     DIR* dir = opendir(folder);
     if (dir == NULL)

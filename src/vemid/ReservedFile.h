@@ -40,6 +40,9 @@ bool ReplaceableByUs(const char* path);
 // characters; leftovers of a run that crashed are recognised by it.
 bool TemporaryNameOf(char* out, size_t size, const char* path, const char* six);
 
+// The folder `path` is in ("." for a bare name), and its last component.
+void FolderOf(const char* path, char* folder, size_t size, const char** name);
+
 // Removes the temporary and spare files a crashed run left beside `path`: regular
 // files with the temporary name, owned by this user.
 void RemoveLeftoverTemporaries(const char* path);

@@ -126,6 +126,10 @@ int64_t UpsFileRound(UpsFile* f, VemiChannel* channel, int64_t nowMs, int64_t pe
 {
     VemiUpsInfo ups;
     VemiReadUpsState(channel, &ups);
+    // A counter answered short is half a number: none. (A status answered short
+    // leaves the byte 0, a state that means nothing known.)
+    if (VemiShortAnswer(ups.counterRead, ups.counterReturned, kVemiUpsCounterBytes))
+        ups.counterRead = VEMI_SHORT_ANSWER;
     UpsLine line = LineOf(&ups, f->lowPercent);
     if (line == kLineUnknown) {
         // Never a claim on a guess: the last state stands a little, then NUT is told none.
@@ -149,7 +153,7 @@ int64_t UpsFileRound(UpsFile* f, VemiChannel* channel, int64_t nowMs, int64_t pe
     if (line != f->line)
         Announce(line, &ups);
     f->line = line;
-    f->charge = ups.chargeMeant ? (int)ups.chargePercent : -1;
+    f->charge = ups.chargeValid ? (int)ups.chargePercent : -1; // 150 % is none
     f->counter = ups.counterRead == 0 ? ups.failCounter : -1;
     Publish(f, line == kLineNoUps ? "the board has no UPS" : NULL, nowMs);
     return nowMs + periodMs;

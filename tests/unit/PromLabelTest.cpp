@@ -30,6 +30,9 @@ TEST(PromLabel, EscapesAndReplaces)
         {"caf\xC3\xA9 \xE2\x82\xAC", "sensor=\"caf\xC3\xA9 \xE2\x82\xAC\""},
         // Overlong, surrogate, stray byte: each byte of them replaced.
         {"\xC0\xAF\xED\xA0\x80\xFF", "sensor=\"" + r + r + r + r + r + r + "\""},
+        {"\xE0\x82\xA9|\xE0\x9F\xBF", "sensor=\"" + r + r + r + "|" + r + r + r + "\""}, // U+00A9, U+07FF written long
+        // C1 controls and the line and paragraph separators: a line end to some readers.
+        {"a\xC2\x85" "b\xC2\x9F\xE2\x80\xA8\xE2\x80\xA9\xC2\xA0", "sensor=\"a" + r + "b" + r + r + r + "\xC2\xA0\""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Label(c.value), c.label) << c.value;
@@ -60,6 +63,7 @@ TEST(Utf8, SequenceLengths)
         {"A", 1}, {"\xC3\xA9", 2}, {"\xE2\x82\xAC", 3}, {"\xF0\x9F\x98\x80", 4},
         {"\xC3", 0}, {"\xE2\x82", 0},                        // cut short by the end of the text
         {"\xC0\x80", 0}, {"\xE0\x80\x80", 0}, {"\xF0\x80\x80\x80", 0},  // overlong
+        {"\xE0\x82\xA9", 0}, {"\xE0\x9F\xBF", 0}, {"\xE0\xA0\x80", 3},   // U+00A9, U+07FF long; U+0800
         {"\xED\xA0\x80", 0}, {"\xF4\x90\x80\x80", 0},        // surrogate, beyond U+10FFFF
         {"\x80", 0}, {"\xC3\x41", 0}, {"\xF8\x88\x80\x80\x80", 0},
     };
