@@ -488,4 +488,17 @@ int poll(struct pollfd* fds, nfds_t nfds, int timeout)
     return rc;
 }
 
+// The same with a signal mask for the wait: a signal it lets in still ends it.
+int ppoll(struct pollfd* fds, nfds_t nfds, const struct timespec* timeout, const sigset_t* mask)
+{
+    static auto fn = Next<int (*)(struct pollfd*, nfds_t, const struct timespec*, const sigset_t*)>("ppoll");
+    if (!FastClock() || timeout == nullptr || (timeout->tv_sec == 0 && timeout->tv_nsec == 0))
+        return fn(fds, nfds, timeout, mask);
+    const struct timespec now = {0, 0};
+    int rc = fn(fds, nfds, &now, mask);
+    if (rc == 0)
+        FastSleep((uint64_t)timeout->tv_sec * 1000 + (uint64_t)timeout->tv_nsec / 1000000);
+    return rc;
+}
+
 } // extern "C"

@@ -50,7 +50,8 @@ fs::path OwnDirectory()
     return self.empty() ? fs::current_path() : fs::path(self).parent_path();
 }
 
-// Built: beside this program. Installed: in the library folder the build named.
+// Built: beside this program. Installed: in the folders the build named. So are the
+// preload library and the board library.
 fs::path FindPreload(const fs::path& dir)
 {
     for (fs::path p : {dir / VEMISIM_PRELOAD_NAME, dir / VEMISIM_INSTALL_PRELOAD_REL}) {
@@ -63,11 +64,12 @@ fs::path FindPreload(const fs::path& dir)
 
 fs::path FindBoardLibrary(const fs::path& dir)
 {
-    fs::path installed = dir / VEMISIM_INSTALL_BOARDS_REL;
-    std::error_code ec;
-    if (fs::is_directory(installed, ec))
-        return fs::weakly_canonical(installed, ec);
-    return fs::path(VEMISIM_SOURCE_BOARDS);
+    for (fs::path p : {dir / "boards", dir / VEMISIM_INSTALL_BOARDS_REL}) {
+        std::error_code ec;
+        if (fs::is_directory(p, ec))
+            return fs::weakly_canonical(p, ec);
+    }
+    return dir / VEMISIM_INSTALL_BOARDS_REL; // named in the message that it is missing
 }
 
 int ListBoards(const fs::path& library)
@@ -187,6 +189,9 @@ int main(int argc, char** argv)
         } else if (a == "--help" || a == "-h") {
             fputs(kUsage, stdout);
             return 0;
+        } else if (a[0] != '-') {
+            return Usage(("'" + a + "' is no option: the command to run comes after --, as in vemisim -- " + a +
+                          " ...").c_str());
         } else {
             return Usage(("unknown option " + a).c_str());
         }

@@ -1,9 +1,11 @@
 #!/bin/sh
 # Runs every example of the README (its ```sh blocks) and of the manual pages (the
 # .Dl lines and .Bd -literal blocks of their EXAMPLES sections) literally, each with
-# sh -eu in a folder of its own, with VemiCmd and vemisim on PATH and a UPS on
-# battery standing in for the driver, and a recipe that reads JSON with jq also
-# with a board whose every request is busy and with one whose names hold control
+# sh -eu in a folder of its own, with VemiCmd, vemid and vemisim on PATH. As the
+# README says, an example that calls VemiCmd or vemid without naming vemisim runs
+# under the simulated board (a UPS on battery standing in for the driver); one that
+# names vemisim runs as written. A recipe that reads JSON with jq runs also with a
+# board whose every request is busy and with one whose names hold control
 # characters (which its output must not: a name is one field of one line). Each
 # must exit 0 and write nothing on standard error. An example that is a board file must be a valid board.
 # Usage: examples.sh SOURCE_DIR VEMICMD_DIR VEMISIM_DIR
@@ -41,6 +43,8 @@ for f in "$work"/ex.*; do
   rc=0 board=
   if [ "$(head -c 1 "$f")" = "{" ]; then
     (cd "$dir" && vemisim --board "$f" -- true >out 2>err) || rc=$?
+  elif grep -q vemisim "$f" || ! grep -Eq '(^|[^-])(VemiCmd|vemid)( |$)' "$f"; then
+    (cd "$dir" && sh -eu "$f" >out 2>err) || rc=$?
   else
     # A recipe for the JSON document must hold on a board where reports fail too.
     boards=ups-on-battery

@@ -7,7 +7,7 @@
 #include <stdint.h>
 
 struct VemiChannel {
-    int fd; // the open device node; -1 before it is opened
+    int* fd; // the program's descriptor of the device node, which VemiChannelOpen sets
     // Called before each request, and after one that failed; either may be null.
     // A request goes to the driver when beforeRequest returns 0; any other status
     // is the request's outcome without asking the driver (a daemon's round that

@@ -1,5 +1,6 @@
 #include "VemiReaders.h"
 
+#include <stdio.h>
 #include <string.h>
 
 namespace {
@@ -8,12 +9,6 @@ uint32_t Read(VemiChannel* channel, VemiService s, void* out, uint32_t size, uin
 {
     *returned = 0;
     return VemiChannelRequest(channel, s.group, s.offset, NULL, 0, out, size, returned);
-}
-
-uint32_t Send(VemiChannel* channel, VemiService s, uint8_t* byte)
-{
-    uint32_t returned = 0;
-    return VemiChannelRequest(channel, s.group, s.offset, byte, byte != NULL ? 1 : 0, NULL, 0, &returned);
 }
 
 } // namespace
@@ -32,8 +27,10 @@ uint32_t VemiReadMainboard(VemiChannel* channel, VemiMainboardInfo* info)
 
 const VemiSensorKind* VemiSensorKindOf(uint32_t type)
 {
-    static const VemiSensorKind kinds[] = {{"other", "", false}, {"temperature", "C", false}, {"voltage", "Volt", true},
-                                           {"fan", "RPM", false}, {"other", "", false},      {"current", "A", true}};
+    static const VemiSensorKind kinds[] = {
+        {kSensorOther, "other", "", false},     {kSensorTemperature, "temperature", "C", false},
+        {kSensorVoltage, "voltage", "Volt", true}, {kSensorFan, "fan", "RPM", false},
+        {kSensorOther, "other", "", false},     {kSensorCurrent, "current", "A", true}};
     return &kinds[type < 6 ? type : 0];
 }
 
@@ -61,6 +58,27 @@ VemiUpsState VemiUpsStateOf(uint8_t statusByte)
     case 0xD0: return kUpsDischarging;
     default: return kUpsUnknown;
     }
+}
+
+const char* VemiUpsStateName(VemiUpsState state)
+{
+    static const char names[4][12] = {"disabled", "charging", "discharging", "unknown"};
+    return names[state];
+}
+
+void VemiInterfaceVersionText(const TVemiVersion* version, char* text, size_t size)
+{
+    snprintf(text, size, "%u.%02u.%04u", version->major, version->minor, version->build);
+}
+
+void VemiBiosVersionText(const TVemiMainboard* board, char* text, size_t size)
+{
+    snprintf(text, size, "%X.%02X", board->biosMajor, board->biosMinor);
+}
+
+void VemiUpsVersionText(const VemiUpsInfo* ups, char* text, size_t size)
+{
+    snprintf(text, size, "%u.%02u", ups->version[0], ups->version[1]);
 }
 
 void VemiReadUpsState(VemiChannel* channel, VemiUpsInfo* info)
@@ -96,19 +114,4 @@ uint32_t VemiReadUserEeprom(VemiChannel* channel, VemiUserEepromInfo* info)
                                       sizeof(info->bytes), &info->returned);
     info->shown = info->returned < VEMI_USER_EEPROM_SIZE ? info->returned : VEMI_USER_EEPROM_SIZE;
     return info->status;
-}
-
-uint32_t VemiWatchdogPowerControl(VemiChannel* channel, uint8_t mode)
-{
-    return Send(channel, kVemiWdtPowerControl, &mode);
-}
-
-uint32_t VemiWatchdogSetTime(VemiChannel* channel, uint8_t seconds)
-{
-    return Send(channel, kVemiWdtTime, &seconds);
-}
-
-uint32_t VemiWatchdogRetrigger(VemiChannel* channel)
-{
-    return Send(channel, kVemiWdtRetrigger, NULL);
 }

@@ -5,6 +5,7 @@
 #ifndef VEMI_READERS_H
 #define VEMI_READERS_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "VemiChannel.h"
@@ -49,8 +50,10 @@ uint32_t VemiReadMainboard(VemiChannel* channel, VemiMainboardInfo* info);
 
 // What a sensor type measures: its kind, its unit ("" for none) and whether the
 // reading counts hundredths of it. Types 0, 4 and above 5 are "other", unitless.
+enum VemiSensorKindId { kSensorOther, kSensorTemperature, kSensorVoltage, kSensorFan, kSensorCurrent };
 struct VemiSensorKind {
-    char kind[12];
+    VemiSensorKindId id;
+    char kind[12]; // its name in the documents
     char unit[8];
     bool hundredths;
 };
@@ -107,6 +110,30 @@ inline bool VemiUpsPresent(const VemiUpsInfo* info)
     return info->statusRead != VEMI_NOT_SUPPORTED;
 }
 VemiUpsState VemiUpsStateOf(uint8_t statusByte);
+// The state's name in the documents: "disabled", "charging", "discharging", "unknown".
+const char* VemiUpsStateName(VemiUpsState state);
+
+// How a record's read ended, as every output tells it: read; not there (the board
+// answered that it has no such record: an answer, which the machine-readable
+// styles do not count as a failure); or failed, which says nothing either way.
+enum VemiRecordState { kRecordRead, kRecordAbsent, kRecordFailed };
+// A GPIO record: either of the driver's words for "not supported" is not there.
+inline VemiRecordState VemiGpioState(uint32_t read)
+{
+    return read == 0 ? kRecordRead : VemiNotSupported(read) ? kRecordAbsent : kRecordFailed;
+}
+// The UPS itself: not there on a board without one; unknown when its status read failed.
+inline VemiRecordState VemiUpsPresence(const VemiUpsInfo* info)
+{
+    return !VemiUpsPresent(info) ? kRecordAbsent : info->statusRead == 0 ? kRecordRead : kRecordFailed;
+}
+
+// The versions as every output shows them: the interface's "2.01.0042"; the BIOS's
+// "10.05", its two bytes in hexadecimal (the documents' bios_major 16 is "10");
+// the UPS's "1.05".
+void VemiInterfaceVersionText(const TVemiVersion* version, char* text, size_t size);
+void VemiBiosVersionText(const TVemiMainboard* board, char* text, size_t size);
+void VemiUpsVersionText(const VemiUpsInfo* ups, char* text, size_t size);
 
 struct VemiUserEepromInfo {
     uint32_t status;
@@ -115,10 +142,5 @@ struct VemiUserEepromInfo {
     uint32_t shown;                       // of them, the bytes there are: never more than 128
 };
 uint32_t VemiReadUserEeprom(VemiChannel* channel, VemiUserEepromInfo* info);
-
-// The watchdog: its power-control mode, its time (0 disarms), a retrigger.
-uint32_t VemiWatchdogPowerControl(VemiChannel* channel, uint8_t mode);
-uint32_t VemiWatchdogSetTime(VemiChannel* channel, uint8_t seconds);
-uint32_t VemiWatchdogRetrigger(VemiChannel* channel);
 
 #endif

@@ -9,7 +9,9 @@
 #define VEMI_NOT_SUPPORTED 0x701u      // service not supported
 #define VEMI_GPIO_NOT_SUPPORTED 0x703u // not supported, as the GPIO reads of the UPS report it
 #define VEMI_DEVICE_BUSY 0x708u        // device busy
-#define VEMI_NO_MORE 0xFFFFFFFFu       // -1: no sensors at all, or the node could not be opened
+// The tool's own failures, both -1 (exit status 255).
+#define VEMI_NO_SENSORS 0xFFFFFFFFu    // the board reports no sensors at all (the text's failure)
+#define VEMI_OPEN_FAILED 0xFFFFFFFFu   // the device node could not be opened
 
 // Failures of the machine-readable outputs that no status of the driver's names (it
 // said success): the exit status is 255, as their low 8 bits are 0.

@@ -6,37 +6,35 @@
 #include <time.h>
 
 #include "Hundredths.h"
-#include "JsonWriter.h"
 #include "Outcome.h"
-#include "RunRecord.h"
-#include "VemiRequest.h"
+#include "Reports.h"
 #include "StandardOutput.h"
+#include "VemiRequest.h"
 
 namespace {
 
-bool sPretty = false;
-const char* sToolName = "";
-const char* sToolVersion = "";
-bool sStarted = false; // a document is open
-bool sSensorsListed = false;
+JsonReportState* StateOf(const ReportWriter* w)
+{
+    return (JsonReportState*)w->state;
+}
 
 // A failed read: the driver's status, or a short answer (`returned` of `needed`
 // bytes), which no status of the driver's names: -1 in the document.
-void Failure(const char* operation, uint32_t status, uint32_t sensor = 0, uint32_t returned = 0,
-             uint32_t needed = 0)
+void Failure(const ReportWriter* w, const char* operation, uint32_t status, uint32_t sensor = 0,
+             uint32_t returned = 0, uint32_t needed = 0)
 {
     char message[192];
     if (status == VEMI_SHORT_ANSWER) {
         snprintf(message, sizeof(message), "%s: short answer: %u of %u bytes", operation, returned, needed);
-        RunRecordFailure(operation, -1, message, sensor, 0);
+        RunRecordFailure(w->record, operation, -1, message, sensor, 0);
         return;
     }
     FormatOutcome(message, sizeof(message), operation, status);
-    RunRecordFailure(operation, status, message, sensor, 0);
+    RunRecordFailure(w->record, operation, status, message, sensor, 0);
 }
 
 // A signal by its name, as kill -l gives it.
-void JsonSignal(const char* key, int sig)
+void JsonSignal(JsonOut* j, const char* key, int sig)
 {
     static const struct {
         int sig;
@@ -55,166 +53,171 @@ void JsonSignal(const char* key, int sig)
     if (sig >= SIGRTMIN && sig <= SIGRTMAX)
         snprintf(name, sizeof(name), "SIGRTMIN+%d", sig - SIGRTMIN);
 #endif
-    JsonString(key, name, sizeof(name));
+    JsonString(j, key, name, sizeof(name));
 }
 
-void Begin(const ReportWriter*)
+void Begin(const ReportWriter* w)
 {
-    sStarted = true;
-    JsonStart(sPretty);
-    JsonBeginObject(NULL);
-    JsonBeginArray("json_format_version");
-    JsonUint(NULL, 1);
-    JsonUint(NULL, 2);
-    JsonEndArray();
-    JsonBeginObject("tool");
-    JsonString("name", sToolName, 32);
-    JsonString("version", sToolVersion, 32);
-    JsonEndObject();
+    JsonReportState* s = StateOf(w);
+    JsonOut* j = &s->out;
+    s->started = true;
+    JsonStart(j, s->pretty);
+    JsonBeginObject(j, NULL);
+    JsonBeginArray(j, "json_format_version");
+    JsonUint(j, NULL, 1);
+    JsonUint(j, NULL, 2);
+    JsonEndArray(j);
+    JsonBeginObject(j, "tool");
+    JsonString(j, "name", s->toolName, 32);
+    JsonString(j, "version", s->toolVersion, 32);
+    JsonEndObject(j);
     // When the reading was taken, so that a stored document can be dated.
     time_t now = time(NULL);
     char text[32] = "";
     struct tm local;
     if (localtime_r(&now, &local) != NULL)
         strftime(text, sizeof(text), "%a %b %e %H:%M:%S %Y %Z", &local);
-    JsonBeginObject("local_time");
-    JsonInt("time_t", (int64_t)now);
-    JsonString("asctime", text, sizeof(text));
-    JsonEndObject();
+    JsonBeginObject(j, "local_time");
+    JsonInt(j, "time_t", (int64_t)now);
+    JsonString(j, "asctime", text, sizeof(text));
+    JsonEndObject(j);
 }
 
-void End(const ReportWriter*, int exitStatus)
+void End(const ReportWriter* w, int exitStatus)
 {
-    if (!sStarted)
+    JsonReportState* s = StateOf(w);
+    JsonOut* j = &s->out;
+    const RunRecord* r = w->record;
+    if (!s->started)
         return;
-    sStarted = false;
-    JsonBeginObject("reports");
-    for (int i = 0; i < gRun.reportCount; i++)
-        JsonBool(gRun.reports[i].name, gRun.reports[i].state == kReportSucceeded);
-    JsonEndObject();
-    JsonBeginArray("errors");
-    for (int i = 0; i < gRun.failureCount && i < RUN_MAX_FAILURES; i++) {
-        const RunFailure& f = gRun.failures[i];
-        JsonBeginObject(NULL);
-        f.report[0] ? JsonString("report", f.report, sizeof(f.report)) : JsonNull("report");
+    s->started = false;
+    JsonBeginObject(j, "reports");
+    for (int i = 0; i < r->reportCount; i++)
+        JsonBool(j, r->reports[i].name, r->reports[i].state == kReportSucceeded);
+    JsonEndObject(j);
+    JsonBeginArray(j, "errors");
+    for (int i = 0; i < r->failureCount && i < RUN_MAX_FAILURES; i++) {
+        const RunFailure& f = r->failures[i];
+        JsonBeginObject(j, NULL);
+        f.report[0] ? JsonString(j, "report", f.report, sizeof(f.report)) : JsonNull(j, "report");
         if (f.sensor != 0)
-            JsonUint("sensor", f.sensor);
-        JsonString("operation", f.operation, sizeof(f.operation));
-        JsonInt("status", f.status);
+            JsonUint(j, "sensor", f.sensor);
+        JsonString(j, "operation", f.operation, sizeof(f.operation));
+        JsonInt(j, "status", f.status);
         if (f.error != 0) {
-            JsonInt("errno", f.error);
-            JsonString("reason", strerror(f.error), 128);
+            JsonInt(j, "errno", f.error);
+            JsonString(j, "reason", strerror(f.error), 128);
         }
-        JsonString("message", f.message, sizeof(f.message));
-        JsonEndObject();
+        JsonString(j, "message", f.message, sizeof(f.message));
+        JsonEndObject(j);
     }
-    JsonEndArray();
+    JsonEndArray(j);
     if (exitStatus >= 0) {
-        JsonUint("exit_status", (uint64_t)exitStatus);
+        JsonUint(j, "exit_status", (uint64_t)exitStatus);
     } else {
-        JsonNull("exit_status");
-        JsonSignal("ended_by_signal", -exitStatus);
+        JsonNull(j, "exit_status");
+        JsonSignal(j, "ended_by_signal", -exitStatus);
     }
-    JsonEndObject();
-    JsonFinish();
+    JsonEndObject(j);
+    JsonFinish(j);
     FlushOutput(); // keeps the cause of a failed write
 }
 
-void OpenFailed(const ReportWriter*, int error)
+void OpenFailed(const ReportWriter* w, int error)
 {
-    RunRecordFailure("Open '" VEMI_DEVICE_PATH "'", -1, "Open '" VEMI_DEVICE_PATH "' failed", 0, error);
+    RunRecordFailure(w->record, "Open '" VEMI_DEVICE_PATH "'", -1, "Open '" VEMI_DEVICE_PATH "' failed", 0, error);
 }
 
-void ReportSkipped(const ReportWriter*, const char* name)
+void ReportSkipped(const ReportWriter* w, const char* name)
 {
-    JsonNull(name);
+    JsonNull(&StateOf(w)->out, name);
 }
 
-void OwnFailure(const ReportWriter*, const char* operation, int64_t status, const char* message)
+void OwnFailure(const ReportWriter* w, const char* operation, int64_t status, const char* message)
 {
-    RunRecordFailure(operation, status, message, 0, 0);
+    RunRecordFailure(w->record, operation, status, message, 0, 0);
 }
 
-void VersionRead(const ReportWriter*, const VemiVersionInfo* v)
+void VersionRead(const ReportWriter* w, const VemiVersionInfo* v)
 {
     if (v->status != 0)
-        Failure(OP_VERSION, v->status, 0, v->returned, kVemiVersionBytes);
+        Failure(w, OP_VERSION, v->status, 0, v->returned, kVemiVersionBytes);
 }
 
-void MainboardRead(const ReportWriter*, const VemiVersionInfo* v, const VemiMainboardInfo* b)
+void MainboardRead(const ReportWriter* w, const VemiVersionInfo* v, const VemiMainboardInfo* b)
 {
+    JsonOut* j = &StateOf(w)->out;
     if (b != NULL && b->status != 0)
-        Failure(OP_MAINBOARD, b->status, 0, b->returned, kVemiMainboardBytes);
-    JsonBeginObject("version");
+        Failure(w, OP_MAINBOARD, b->status, 0, b->returned, kVemiMainboardBytes);
+    JsonBeginObject(j, kReportVersion);
     if (v->status == 0) {
         char text[32];
-        snprintf(text, sizeof(text), "%u.%02u.%04u", v->version.major, v->version.minor, v->version.build);
-        JsonBeginObject("interface");
-        JsonUint("major", v->version.major);
-        JsonUint("minor", v->version.minor);
-        JsonUint("build", v->version.build);
-        JsonString("text", text, sizeof(text));
-        JsonEndObject();
+        VemiInterfaceVersionText(&v->version, text, sizeof(text));
+        JsonBeginObject(j, "interface");
+        JsonUint(j, "major", v->version.major);
+        JsonUint(j, "minor", v->version.minor);
+        JsonUint(j, "build", v->version.build);
+        JsonString(j, "text", text, sizeof(text));
+        JsonEndObject(j);
     } else {
-        JsonNull("interface");
+        JsonNull(j, "interface");
     }
     if (b != NULL && b->status == 0) {
         char bios[16];
-        snprintf(bios, sizeof(bios), "%X.%02X", b->board.biosMajor, b->board.biosMinor);
-        JsonBeginObject("mainboard");
-        JsonString("name", b->board.name, sizeof(b->board.name));
-        JsonUint("revision", b->board.revision);
-        JsonUint("bios_major", b->board.biosMajor);
-        JsonUint("bios_minor", b->board.biosMinor);
-        JsonString("bios_version", bios, sizeof(bios));
-        JsonEndObject();
+        VemiBiosVersionText(&b->board, bios, sizeof(bios));
+        JsonBeginObject(j, "mainboard");
+        JsonString(j, "name", b->board.name, sizeof(b->board.name));
+        JsonUint(j, "revision", b->board.revision);
+        JsonUint(j, "bios_major", b->board.biosMajor);
+        JsonUint(j, "bios_minor", b->board.biosMinor);
+        JsonString(j, "bios_version", bios, sizeof(bios));
+        JsonEndObject(j);
     } else {
-        JsonNull("mainboard");
+        JsonNull(j, "mainboard");
     }
-    JsonEndObject();
+    JsonEndObject(j);
 }
 
-void SensorCountRead(const ReportWriter*, const VemiSensorCountInfo* counted)
+void SensorCountRead(const ReportWriter* w, const VemiSensorCountInfo* counted)
 {
-    sSensorsListed = counted->status == 0;
+    JsonReportState* s = StateOf(w);
+    s->sensorsListed = counted->status == 0;
     if (counted->status != 0)
-        Failure(OP_SENSOR_COUNT, counted->status, 0, counted->returned, kVemiSensorCountBytes);
-    sSensorsListed ? JsonBeginArray("sensors") : JsonNull("sensors");
+        Failure(w, OP_SENSOR_COUNT, counted->status, 0, counted->returned, kVemiSensorCountBytes);
+    s->sensorsListed ? JsonBeginArray(&s->out, kReportSensors) : JsonNull(&s->out, kReportSensors);
 }
 
-void SensorRead(const ReportWriter*, const VemiSensorInfo* s)
+void SensorRead(const ReportWriter* w, const VemiSensorInfo* sensor)
 {
-    if (s->status != 0) {
-        Failure(OP_SENSOR, s->status, s->number, s->returned, kVemiSensorBytes);
-        JsonNull(NULL);
+    JsonOut* j = &StateOf(w)->out;
+    if (sensor->status != 0) {
+        Failure(w, OP_SENSOR, sensor->status, sensor->number, sensor->returned, kVemiSensorBytes);
+        JsonNull(j, NULL);
         return;
     }
-    // The value as the listing shows it: hundredths where the unit counts them.
     char value[32];
-    if (s->kind->hundredths)
-        FormatHundredths(s->hundredths, value, sizeof(value));
-    else
-        snprintf(value, sizeof(value), "%d", s->record.reading);
-    JsonBeginObject(NULL);
-    JsonUint("number", s->number);
-    JsonString("name", s->record.description, sizeof(s->record.description));
-    JsonUint("type", s->record.sensorType);
-    JsonString("kind", s->kind->kind, sizeof(s->kind->kind));
-    JsonInt("raw", s->record.reading);
-    JsonNumber("value", value);
-    s->kind->unit[0] ? JsonString("unit", s->kind->unit, sizeof(s->kind->unit)) : JsonNull("unit");
-    JsonEndObject();
+    FormatSensorValue(sensor, value, sizeof(value));
+    const VemiSensorKind* kind = sensor->kind;
+    JsonBeginObject(j, NULL);
+    JsonUint(j, "number", sensor->number);
+    JsonString(j, "name", sensor->record.description, sizeof(sensor->record.description));
+    JsonUint(j, "type", sensor->record.sensorType);
+    JsonString(j, "kind", kind->kind, sizeof(kind->kind));
+    JsonInt(j, "raw", sensor->record.reading);
+    JsonNumber(j, "value", value);
+    kind->unit[0] ? JsonString(j, "unit", kind->unit, sizeof(kind->unit)) : JsonNull(j, "unit");
+    JsonEndObject(j);
 }
 
-void SensorsDone(const ReportWriter*, uint32_t)
+void SensorsDone(const ReportWriter* w, uint32_t)
 {
-    if (sSensorsListed)
-        JsonEndArray(); // no sensors at all is an answer: []
+    if (StateOf(w)->sensorsListed)
+        JsonEndArray(&StateOf(w)->out); // no sensors at all is an answer: []
 }
 
 // The text shows a failed status, version, counter or times read as the value it
 // left; the document lists it.
-void UpsStateRead(const ReportWriter*, const VemiUpsInfo* u)
+void UpsStateRead(const ReportWriter* w, const VemiUpsInfo* u)
 {
     if (!VemiUpsPresent(u))
         return;
@@ -228,163 +231,167 @@ void UpsStateRead(const ReportWriter*, const VemiUpsInfo* u)
                  {u->timesRead, OP_UPS_TIMES, u->timesReturned, kVemiUpsTimesBytes}};
     for (const auto& r : reads)
         if (r.read != 0)
-            Failure(r.operation, r.read, 0, r.returned, r.needed);
+            Failure(w, r.operation, r.read, 0, r.returned, r.needed);
     if (u->statusRead == 0 && u->chargeMeant && !u->chargeValid) {
         char message[64];
         snprintf(message, sizeof(message), "charge out of range: %u %%", u->chargePercent);
-        RunRecordFailure(OP_UPS_STATUS, -1, message, 0, 0);
+        RunRecordFailure(w->record, OP_UPS_STATUS, -1, message, 0, 0);
     }
 }
 
-void GpioFailure(const char* operation, const char* label, uint32_t status, uint32_t returned, uint32_t needed)
+// A GPIO record that could not be read; one that is not there is an answer.
+void GpioFailure(const ReportWriter* w, const char* operation, const char* label, uint32_t status,
+                 uint32_t returned, uint32_t needed)
 {
+    if (VemiGpioState(status) != kRecordFailed)
+        return;
     if (status == VEMI_SHORT_ANSWER) {
-        Failure(operation, status, 0, returned, needed);
+        Failure(w, operation, status, 0, returned, needed);
         return;
     }
     char line[96];
     FormatGpioFailure(line, sizeof(line), label, status);
-    RunRecordFailure(operation, status, line, 0, 0);
+    RunRecordFailure(w->record, operation, status, line, 0, 0);
 }
 
-void UpsGpioRead(const ReportWriter*, const VemiUpsInfo* u)
+void UpsGpioRead(const ReportWriter* w, const VemiUpsInfo* u)
 {
-    if (u->gpioRead != 0 && !VemiNotSupported(u->gpioRead))
-        GpioFailure(OP_GPIO, GPIO_LABEL, u->gpioRead, u->gpioReturned, kVemiGpioBytes);
+    GpioFailure(w, OP_GPIO, GPIO_LABEL, u->gpioRead, u->gpioReturned, kVemiGpioBytes);
 }
 
-void UpsGpioExRead(const ReportWriter*, const VemiUpsInfo* u)
+void UpsGpioExRead(const ReportWriter* w, const VemiUpsInfo* u)
 {
-    if (u->gpioExRead != 0 && !VemiNotSupported(u->gpioExRead))
-        GpioFailure(OP_GPIO_EX, GPIO_EX_LABEL, u->gpioExRead, u->gpioExReturned, kVemiGpioExBytes);
+    GpioFailure(w, OP_GPIO_EX, GPIO_EX_LABEL, u->gpioExRead, u->gpioExReturned, kVemiGpioExBytes);
+}
+
+// true, false or null, as a record is there, is not, or is not known.
+void JsonPresence(JsonOut* j, const char* key, VemiRecordState state)
+{
+    state == kRecordFailed ? JsonNull(j, key) : JsonBool(j, key, state == kRecordRead);
 }
 
 // A GPIO record: an object left open for its fields when it was read, closed with
 // supported false when the board has none, null when its read failed.
-bool JsonGpioBegin(const char* key, uint32_t read)
+bool JsonGpioBegin(JsonOut* j, const char* key, uint32_t read)
 {
-    if (read != 0 && !VemiNotSupported(read)) {
-        JsonNull(key);
+    VemiRecordState state = VemiGpioState(read);
+    if (state == kRecordFailed) {
+        JsonNull(j, key);
         return false;
     }
-    JsonBeginObject(key);
-    JsonBool("supported", read == 0);
-    if (read != 0)
-        JsonEndObject();
-    return read == 0;
+    JsonBeginObject(j, key);
+    JsonPresence(j, "supported", state);
+    if (state == kRecordAbsent)
+        JsonEndObject(j);
+    return state == kRecordRead;
 }
 
-void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
+void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
 {
-    static const char states[4][12] = {"disabled", "charging", "discharging", "unknown"};
-    JsonBeginObject("ups");
-    // Known once the status read answered: a failed read says nothing either way.
-    if (!VemiUpsPresent(u) || u->statusRead == 0)
-        JsonBool("supported", VemiUpsPresent(u));
-    else
-        JsonNull("supported");
+    JsonOut* j = &StateOf(w)->out;
+    JsonBeginObject(j, kReportUps);
+    JsonPresence(j, "supported", VemiUpsPresence(u));
     if (!VemiUpsPresent(u)) {
-        JsonEndObject();
+        JsonEndObject(j);
         return;
     }
     if (u->statusRead == 0) {
-        JsonBeginObject("status");
-        JsonString("state", states[u->state], 16);
-        u->chargeValid ? JsonUint("charge_percent", u->chargePercent) : JsonNull("charge_percent");
-        JsonUint("byte", u->statusByte);
-        JsonEndObject();
+        JsonBeginObject(j, "status");
+        JsonString(j, "state", VemiUpsStateName(u->state), 16);
+        u->chargeValid ? JsonUint(j, "charge_percent", u->chargePercent) : JsonNull(j, "charge_percent");
+        JsonUint(j, "byte", u->statusByte);
+        JsonEndObject(j);
     } else {
-        JsonNull("status");
+        JsonNull(j, "status");
     }
     if (u->versionRead == 0) {
         char text[16];
-        snprintf(text, sizeof(text), "%u.%02u", u->version[0], u->version[1]);
-        JsonBeginObject("version");
-        JsonUint("major", u->version[0]);
-        JsonUint("minor", u->version[1]);
-        JsonString("text", text, sizeof(text));
-        JsonEndObject();
+        VemiUpsVersionText(u, text, sizeof(text));
+        JsonBeginObject(j, "version");
+        JsonUint(j, "major", u->version[0]);
+        JsonUint(j, "minor", u->version[1]);
+        JsonString(j, "text", text, sizeof(text));
+        JsonEndObject(j);
     } else {
-        JsonNull("version");
+        JsonNull(j, "version");
     }
-    u->counterRead == 0 ? JsonUint("power_fail_counter", u->failCounter) : JsonNull("power_fail_counter");
+    u->counterRead == 0 ? JsonUint(j, "power_fail_counter", u->failCounter) : JsonNull(j, "power_fail_counter");
     if (u->timesRead == 0) {
-        JsonBeginArray("power_fail_times");
+        JsonBeginArray(j, "power_fail_times");
         for (int i = 0; i < 3; i++)
-            JsonUint(NULL, u->failTimes[i]);
-        JsonEndArray();
+            JsonUint(j, NULL, u->failTimes[i]);
+        JsonEndArray(j);
     } else {
-        JsonNull("power_fail_times");
+        JsonNull(j, "power_fail_times");
     }
-    if (JsonGpioBegin("gpio", u->gpioRead)) {
-        JsonUint("address", (uint32_t)u->gpio.address + u->gpio.offset);
-        JsonUint("bitmask", u->gpio.bitmask);
-        JsonEndObject();
+    if (JsonGpioBegin(j, "gpio", u->gpioRead)) {
+        JsonUint(j, "address", (uint32_t)u->gpio.address + u->gpio.offset);
+        JsonUint(j, "bitmask", u->gpio.bitmask);
+        JsonEndObject(j);
     }
-    if (JsonGpioBegin("gpio_ex", u->gpioExRead)) {
-        JsonUint("type", u->gpioEx.type);
-        JsonUint("length", u->gpioEx.length);
-        JsonUint("flags", u->gpioEx.flags);
-        JsonUint("address", u->gpioEx.address);
-        JsonUint("bitmask", u->gpioEx.bitmask);
-        JsonEndObject();
+    if (JsonGpioBegin(j, "gpio_ex", u->gpioExRead)) {
+        JsonUint(j, "type", u->gpioEx.type);
+        JsonUint(j, "length", u->gpioEx.length);
+        JsonUint(j, "flags", u->gpioEx.flags);
+        JsonUint(j, "address", u->gpioEx.address);
+        JsonUint(j, "bitmask", u->gpioEx.bitmask);
+        JsonEndObject(j);
     }
-    JsonEndObject();
+    JsonEndObject(j);
 }
 
-void UserEepromRead(const ReportWriter*, const VemiUserEepromInfo* e)
+void UserEepromRead(const ReportWriter* w, const VemiUserEepromInfo* e)
 {
+    JsonOut* j = &StateOf(w)->out;
     if (e->status != 0) {
-        Failure(OP_USER_EEPROM, e->status);
-        JsonNull("user_eeprom");
+        Failure(w, OP_USER_EEPROM, e->status);
+        JsonNull(j, kReportUserEeprom);
         return;
     }
-    JsonBeginObject("user_eeprom");
-    JsonUint("bytes_returned", e->returned);
-    JsonHex("data", e->bytes, e->shown);
-    JsonEndObject();
+    JsonBeginObject(j, kReportUserEeprom);
+    JsonUint(j, "bytes_returned", e->returned);
+    JsonHex(j, "data", e->bytes, e->shown);
+    JsonEndObject(j);
 }
 
-void WatchdogTest(const ReportWriter*, const WatchdogTestRecord* t)
+void WatchdogTest(const ReportWriter* w, const WatchdogTestRecord* t)
 {
     static const char outcomes[5][20] = {"not_armed", "completed", "retrigger_failed", "key_pressed", "signal"};
-    JsonBeginObject("watchdog_test");
-    JsonUint("watchdog_seconds", t->seconds);
-    JsonUint("retrigger_interval_seconds", t->interval);
-    JsonUint("retriggers", t->retriggers);
-    JsonString("outcome", outcomes[t->outcome], 24);
+    JsonOut* j = &StateOf(w)->out;
+    JsonBeginObject(j, kReportWatchdogTest);
+    JsonUint(j, "watchdog_seconds", t->seconds);
+    JsonUint(j, "retrigger_interval_seconds", t->interval);
+    JsonUint(j, "retriggers", t->retriggers);
+    JsonString(j, "outcome", outcomes[t->outcome], 24);
     if (t->outcome == kWdtSignal)
-        JsonSignal("signal", t->signal);
-    t->disarmed ? JsonUint("disarm_status", t->disarmStatus) : JsonNull("disarm_status");
-    JsonEndObject();
+        JsonSignal(j, "signal", t->signal);
+    t->disarmed ? JsonUint(j, "disarm_status", t->disarmStatus) : JsonNull(j, "disarm_status");
+    JsonEndObject(j);
 }
 
-void DirectCall(const ReportWriter*, const DirectCallRecord* c)
+void DirectCall(const ReportWriter* w, const DirectCallRecord* c)
 {
-    JsonBeginObject("direct_call");
-    JsonUint("index_group", c->group);
-    JsonUint("index_offset", c->offset);
-    JsonHex("in", c->in, c->in != NULL ? c->inLen : 0);
-    JsonUint("out_length", c->outLen);
-    JsonUint("result", c->result);
-    JsonUint("bytes_returned", c->returned);
-    c->out != NULL || c->outLen == 0 ? JsonHex("out", c->out, c->out != NULL ? c->outLen : 0) : JsonNull("out");
-    JsonEndObject();
+    JsonOut* j = &StateOf(w)->out;
+    JsonBeginObject(j, kReportDirectCall);
+    JsonUint(j, "index_group", c->group);
+    JsonUint(j, "index_offset", c->offset);
+    JsonHex(j, "in", c->in, c->in != NULL ? c->inLen : 0);
+    JsonUint(j, "out_length", c->outLen);
+    JsonUint(j, "result", c->result);
+    JsonUint(j, "bytes_returned", c->returned);
+    c->out != NULL || c->outLen == 0 ? JsonHex(j, "out", c->out, c->out != NULL ? c->outLen : 0) : JsonNull(j, "out");
+    JsonEndObject(j);
 }
 
 } // namespace
 
-ReportWriter JsonReportWriter(bool pretty, const char* toolName, const char* toolVersion)
+ReportWriter JsonReportWriter(JsonReportState* state, bool pretty, const char* toolName, const char* toolVersion)
 {
-    sPretty = pretty;
-    sToolName = toolName;
-    sToolVersion = toolVersion;
-    sStarted = false;
-    ReportWriter w = {};
-    RunRecordAttach(&w);
-    w.goOnAfterFailure = true;
-    w.notSupportedIsAnswer = true;
-    w.strictRecords = true;
+    *state = JsonReportState();
+    state->pretty = pretty;
+    state->toolName = toolName;
+    state->toolVersion = toolVersion;
+    ReportWriter w = DocumentWriter(state, &state->record);
     w.begin = Begin;
     w.end = End;
     w.openFailed = OpenFailed;

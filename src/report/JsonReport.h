@@ -4,9 +4,23 @@
 #ifndef VEMI_JSON_REPORT_H
 #define VEMI_JSON_REPORT_H
 
+#include "JsonWriter.h"
 #include "ReportWriter.h"
+#include "RunRecord.h"
 
-// The tool that writes the document names itself in it.
-ReportWriter JsonReportWriter(bool pretty, const char* toolName, const char* toolVersion);
+// What the writer keeps while its document is written.
+struct JsonReportState {
+    JsonOut out;
+    const char* toolName;
+    const char* toolVersion;
+    bool pretty;
+    bool started;       // a document is open
+    bool sensorsListed; // the sensors' list is open
+    RunRecord record;
+};
+
+// The tool that writes the document names itself in it; `state` is the caller's,
+// kept as long as the writer is used.
+ReportWriter JsonReportWriter(JsonReportState* state, bool pretty, const char* toolName, const char* toolVersion);
 
 #endif

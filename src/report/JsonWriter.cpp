@@ -8,100 +8,95 @@
 
 namespace {
 
-const int kMaxDepth = 16;
-bool sPretty = false;
-int sDepth = 0;
-bool sFirst[kMaxDepth + 1]; // nothing written yet at this depth
-
-void NewLine(void)
+void NewLine(const JsonOut* j)
 {
     putchar('\n');
-    for (int i = 0; i < sDepth; i++)
+    for (int i = 0; i < j->depth; i++)
         fputs("  ", stdout);
 }
 
 // The comma, line end and indent before a value, then its key.
-void Lead(const char* key)
+void Lead(JsonOut* j, const char* key)
 {
-    if (!sFirst[sDepth])
+    if (!j->first[j->depth])
         putchar(',');
-    sFirst[sDepth] = false;
-    if (sPretty && sDepth > 0)
-        NewLine();
+    j->first[j->depth] = false;
+    if (j->pretty && j->depth > 0)
+        NewLine(j);
     if (key != NULL)
-        printf(sPretty ? "\"%s\": " : "\"%s\":", key); // keys are the writer's callers' own words
+        printf(j->pretty ? "\"%s\": " : "\"%s\":", key); // keys are the writer's callers' own words
 }
 
-void Open(const char* key, char bracket)
+void Open(JsonOut* j, const char* key, char bracket)
 {
-    Lead(key);
+    Lead(j, key);
     putchar(bracket);
-    if (sDepth < kMaxDepth)
-        sFirst[++sDepth] = true;
+    if (j->depth < kJsonMaxDepth)
+        j->first[++j->depth] = true;
 }
 
-void Close(char bracket)
+void Close(JsonOut* j, char bracket)
 {
-    bool empty = sFirst[sDepth];
-    if (sDepth > 0)
-        sDepth--;
-    if (sPretty && !empty)
-        NewLine();
+    bool empty = j->first[j->depth];
+    if (j->depth > 0)
+        j->depth--;
+    if (j->pretty && !empty)
+        NewLine(j);
     putchar(bracket);
 }
 
 } // namespace
 
-void JsonStart(bool pretty)
+void JsonStart(JsonOut* j, bool pretty)
 {
-    sPretty = pretty;
-    sDepth = 0;
-    sFirst[0] = true;
+    j->pretty = pretty;
+    j->depth = 0;
+    j->first[0] = true;
 }
 
-void JsonFinish(void)
+void JsonFinish(JsonOut*)
 {
     putchar('\n');
 }
 
-void JsonBeginObject(const char* key) { Open(key, '{'); }
-void JsonEndObject(void) { Close('}'); }
-void JsonBeginArray(const char* key) { Open(key, '['); }
-void JsonEndArray(void) { Close(']'); }
+void JsonBeginObject(JsonOut* j, const char* key) { Open(j, key, '{'); }
+void JsonEndObject(JsonOut* j) { Close(j, '}'); }
+void JsonBeginArray(JsonOut* j, const char* key) { Open(j, key, '['); }
+void JsonEndArray(JsonOut* j) { Close(j, ']'); }
 
-void JsonInt(const char* key, int64_t value)
+void JsonInt(JsonOut* j, const char* key, int64_t value)
 {
-    Lead(key);
+    Lead(j, key);
     printf("%lld", (long long)value);
 }
 
-void JsonUint(const char* key, uint64_t value)
+void JsonUint(JsonOut* j, const char* key, uint64_t value)
 {
-    Lead(key);
+    Lead(j, key);
     printf("%llu", (unsigned long long)value);
 }
 
-void JsonNumber(const char* key, const char* digits)
+void JsonNumber(JsonOut* j, const char* key, const char* digits)
 {
-    Lead(key);
+    Lead(j, key);
     fputs(digits, stdout);
 }
 
-void JsonBool(const char* key, bool value)
+void JsonBool(JsonOut* j, const char* key, bool value)
 {
-    Lead(key);
+    Lead(j, key);
     fputs(value ? "true" : "false", stdout);
 }
 
-void JsonNull(const char* key)
+void JsonNull(JsonOut* j, const char* key)
 {
-    Lead(key);
+    Lead(j, key);
     fputs("null", stdout);
 }
 
-void JsonString(const char* key, const char* text, size_t maxLen)
+void JsonString(JsonOut* j, const char* key, const char* text, size_t maxLen)
 {
-    Lead(key);
+    Lead(j, key);
     putchar('"');
     const unsigned char* s = (const unsigned char*)text;
     size_t len = text == NULL ? 0 : strnlen(text, maxLen);
@@ -123,9 +118,9 @@ void JsonString(const char* key, const char* text, size_t maxLen)
     putchar('"');
 }
 
-void JsonHex(const char* key, const void* data, size_t len)
+void JsonHex(JsonOut* j, const char* key, const void* data, size_t len)
 {
-    Lead(key);
+    Lead(j, key);
     putchar('"');
     static const char digits[] = "0123456789abcdef";
     const unsigned char* bytes = (const unsigned char*)data;

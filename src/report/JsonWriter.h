@@ -7,25 +7,33 @@
 #include <stddef.h>
 #include <stdint.h>
 
-void JsonStart(bool pretty);
-void JsonFinish(void); // the final line end
+// Where a document stands: the writer's state, one per document.
+const int kJsonMaxDepth = 16;
+struct JsonOut {
+    bool pretty;
+    int depth;
+    bool first[kJsonMaxDepth + 1]; // nothing written yet at this depth
+};
 
-void JsonBeginObject(const char* key);
-void JsonEndObject(void);
-void JsonBeginArray(const char* key);
-void JsonEndArray(void);
+void JsonStart(JsonOut* j, bool pretty);
+void JsonFinish(JsonOut* j); // the final line end
 
-void JsonInt(const char* key, int64_t value);
-void JsonUint(const char* key, uint64_t value);
-void JsonNumber(const char* key, const char* digits); // a number already formatted
-void JsonBool(const char* key, bool value);
-void JsonNull(const char* key);
+void JsonBeginObject(JsonOut* j, const char* key);
+void JsonEndObject(JsonOut* j);
+void JsonBeginArray(JsonOut* j, const char* key);
+void JsonEndArray(JsonOut* j);
+
+void JsonInt(JsonOut* j, const char* key, int64_t value);
+void JsonUint(JsonOut* j, const char* key, uint64_t value);
+void JsonNumber(JsonOut* j, const char* key, const char* digits); // a number already formatted
+void JsonBool(JsonOut* j, const char* key, bool value);
+void JsonNull(JsonOut* j, const char* key);
 
 // Text of at most `maxLen` bytes, ending early at a zero byte. Control characters
 // are escaped; a byte that is not part of valid UTF-8 becomes U+FFFD.
-void JsonString(const char* key, const char* text, size_t maxLen);
+void JsonString(JsonOut* j, const char* key, const char* text, size_t maxLen);
 
 // Bytes as one string of lower-case hexadecimal, two digits a byte.
-void JsonHex(const char* key, const void* data, size_t len);
+void JsonHex(JsonOut* j, const char* key, const void* data, size_t len);
 
 #endif

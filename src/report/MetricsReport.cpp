@@ -5,7 +5,7 @@
 
 #include "Hundredths.h"
 #include "PromWriter.h"
-#include "RunRecord.h"
+#include "Reports.h"
 #include "StandardOutput.h"
 
 namespace {
@@ -20,6 +20,7 @@ struct Family {
 enum { kBuildInfo, kInfo, kSensorCount, kTemperature, kVoltage, kFan, kCurrent, kRaw, kSensorSuccess,
        kUpsSupported, kUpsState, kUpsOnBattery, kUpsCharge, kUpsFailures, kUpsFailTime, kUpsGpioSupported,
        kDeviceOpenErrno, kCollector, kSuccess, kFamilies };
+static_assert(kFamilies == kMetricsFamilyCount, "one sample buffer per family");
 const Family kFamilyTable[kFamilies] = {
     {"vemi_build_info", "gauge", "The version of the program that wrote these metrics, as a label."},
     {"vemi_info", "gauge", "Versions of the firmware interface, the mainboard and its BIOS, as labels."},
@@ -42,15 +43,12 @@ const Family kFamilyTable[kFamilies] = {
     {"vemi_success", "gauge", "Whether the run succeeded (1: exit status 0) or not (0)."},
 };
 
-struct Samples {
-    char* text;
-    size_t length, capacity;
-};
-Samples sSamples[kFamilies];
-FILE* sOut = NULL; // null: standard output, looked up when written
-const char* sVersion = "";
+MetricsReportState* StateOf(const ReportWriter* w)
+{
+    return (MetricsReportState*)w->state;
+}
 
-void Append(Samples* f, const char* text, size_t n)
+void Append(MetricsSamples* f, const char* text, size_t n)
 {
     if (f->length + n + 1 > f->capacity) {
         size_t capacity = (f->capacity + n + 1) * 2;
@@ -65,19 +63,19 @@ void Append(Samples* f, const char* text, size_t n)
     f->text[f->length] = '\0';
 }
 
-void Sample(int family, const char* labels, const char* value)
+void Sample(const ReportWriter* w, int family, const char* labels, const char* value)
 {
     char line[1024]; // labels are built in 256 bytes: a line always fits
     int n = PromSampleLine(line, sizeof(line), kFamilyTable[family].name, labels, value);
     if (n > 0 && (size_t)n < sizeof(line))
-        Append(&sSamples[family], line, (size_t)n);
+        Append(&StateOf(w)->samples[family], line, (size_t)n);
 }
 
-void Labelled(int family, const char* name, const char* labelValue, const char* value)
+void Labelled(const ReportWriter* w, int family, const char* name, const char* labelValue, const char* value)
 {
     char labels[64] = "";
     PromLabel(labels, sizeof(labels), name, labelValue, 16);
-    Sample(family, labels, value);
+    Sample(w, family, labels, value);
 }
 
 void Number(char* out, size_t size, uint64_t value)
@@ -85,45 +83,47 @@ void Number(char* out, size_t size, uint64_t value)
     snprintf(out, size, "%llu", (unsigned long long)value);
 }
 
-void Begin(const ReportWriter*)
+void Begin(const ReportWriter* w)
 {
-    for (Samples& f : sSamples)
+    MetricsReportState* s = StateOf(w);
+    for (MetricsSamples& f : s->samples)
         f.length = 0;
-    Labelled(kBuildInfo, "version", sVersion, "1");
+    Labelled(w, kBuildInfo, "version", s->version, "1");
 }
 
-void End(const ReportWriter*, int exitStatus)
+void End(const ReportWriter* w, int exitStatus)
 {
-    FILE* out = sOut != NULL ? sOut : stdout;
+    MetricsReportState* s = StateOf(w);
+    const RunRecord* r = w->record;
+    FILE* out = s->out != NULL ? s->out : stdout;
     char value[24];
-    Number(value, sizeof(value), (uint64_t)gRun.openError);
-    Sample(kDeviceOpenErrno, "", value);
-    for (int i = 0; i < gRun.reportCount; i++)
-        Labelled(kCollector, "collector", gRun.reports[i].name,
-                 gRun.reports[i].state == kReportSucceeded ? "1" : "0");
-    Sample(kSuccess, "", exitStatus == 0 ? "1" : "0");
+    Number(value, sizeof(value), (uint64_t)r->openError);
+    Sample(w, kDeviceOpenErrno, "", value);
+    for (int i = 0; i < r->reportCount; i++)
+        Labelled(w, kCollector, "collector", r->reports[i].name, r->reports[i].state == kReportSucceeded ? "1" : "0");
+    Sample(w, kSuccess, "", exitStatus == 0 ? "1" : "0");
     for (int i = 0; i < kFamilies; i++) {
-        if (sSamples[i].length == 0)
+        if (s->samples[i].length == 0)
             continue;
         PromFamily(out, kFamilyTable[i].name, kFamilyTable[i].type, kFamilyTable[i].help);
-        fputs(sSamples[i].text, out);
+        fputs(s->samples[i].text, out);
     }
     if (out == stdout)
         FlushOutput(); // keeps the cause of a failed write
 }
 
-void OpenFailed(const ReportWriter*, int error)
+void OpenFailed(const ReportWriter* w, int error)
 {
-    gRun.openError = error;
+    w->record->openError = error;
 }
 
-void MainboardRead(const ReportWriter*, const VemiVersionInfo* v, const VemiMainboardInfo* b)
+void MainboardRead(const ReportWriter* w, const VemiVersionInfo* v, const VemiMainboardInfo* b)
 {
     if (b == NULL || b->status != 0)
         return;
     char text[32], bios[16], revision[8], labels[256] = "";
-    snprintf(text, sizeof(text), "%u.%02u.%04u", v->version.major, v->version.minor, v->version.build);
-    snprintf(bios, sizeof(bios), "%X.%02X", b->board.biosMajor, b->board.biosMinor);
+    VemiInterfaceVersionText(&v->version, text, sizeof(text));
+    VemiBiosVersionText(&b->board, bios, sizeof(bios));
     snprintf(revision, sizeof(revision), "G%u", b->board.revision);
     PromLabel(labels, sizeof(labels), "interface_version", text, sizeof(text));
     // An empty label value is the same as none: a board without a name says so.
@@ -132,91 +132,91 @@ void MainboardRead(const ReportWriter*, const VemiVersionInfo* v, const VemiMain
               named ? sizeof(b->board.name) : 16);
     PromLabel(labels, sizeof(labels), "mainboard_revision", revision, sizeof(revision));
     PromLabel(labels, sizeof(labels), "bios_version", bios, sizeof(bios));
-    Sample(kInfo, labels, "1");
+    Sample(w, kInfo, labels, "1");
 }
 
-void SensorCountRead(const ReportWriter*, const VemiSensorCountInfo* counted)
+void SensorCountRead(const ReportWriter* w, const VemiSensorCountInfo* counted)
 {
     char value[16];
     Number(value, sizeof(value), counted->count);
     if (counted->status == 0)
-        Sample(kSensorCount, "", value);
+        Sample(w, kSensorCount, "", value);
 }
 
-void SensorRead(const ReportWriter*, const VemiSensorInfo* s)
+void SensorRead(const ReportWriter* w, const VemiSensorInfo* s)
 {
     char value[32], labels[256] = "", n[16], t[16];
     Number(n, sizeof(n), s->number);
     if (s->status != 0) { // a sensor that stopped answering shows, without its value
-        Labelled(kSensorSuccess, "number", n, "0");
+        Labelled(w, kSensorSuccess, "number", n, "0");
         return;
     }
-    if (s->kind->hundredths)
-        FormatHundredths(s->hundredths, value, sizeof(value));
-    else
-        snprintf(value, sizeof(value), "%d", s->record.reading);
+    FormatSensorValue(s, value, sizeof(value));
     Number(t, sizeof(t), s->record.sensorType);
     // An empty label value is the same as no label: a sensor without a name is its number.
     bool named = s->record.description[0] != '\0';
     PromLabel(labels, sizeof(labels), "sensor", named ? s->record.description : n,
               named ? sizeof(s->record.description) : sizeof(n));
     PromLabel(labels, sizeof(labels), "number", n, sizeof(n));
-    uint32_t type = s->record.sensorType;
-    int family = type == 1 ? kTemperature : type == 2 ? kVoltage : type == 3 ? kFan : type == 5 ? kCurrent : kRaw;
+    // The kind's family, indexed by the kind the readers decided.
+    static const int families[] = {kRaw, kTemperature, kVoltage, kFan, kCurrent};
+    int family = families[s->kind->id];
     if (family == kRaw)
         PromLabel(labels, sizeof(labels), "type", t, sizeof(t));
-    Sample(family, labels, value);
-    Labelled(kSensorSuccess, "number", n, "1");
+    Sample(w, family, labels, value);
+    Labelled(w, kSensorSuccess, "number", n, "1");
 }
 
-void UpsDone(const ReportWriter*, const VemiUpsInfo* u)
+// 1 or 0 as a record is there or not; nothing when that is not known.
+void Presence(const ReportWriter* w, int family, const char* label, const char* record, VemiRecordState state)
 {
-    static const char states[4][12] = {"disabled", "charging", "discharging", "unknown"};
-    // Known when the status read answered: a failed read says nothing either way.
-    if (!VemiUpsPresent(u) || u->statusRead == 0)
-        Sample(kUpsSupported, "", VemiUpsPresent(u) ? "1" : "0");
+    if (state == kRecordFailed)
+        return;
+    if (label == NULL)
+        Sample(w, family, "", state == kRecordRead ? "1" : "0");
+    else
+        Labelled(w, family, label, record, state == kRecordRead ? "1" : "0");
+}
+
+void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
+{
+    Presence(w, kUpsSupported, NULL, NULL, VemiUpsPresence(u));
     if (!VemiUpsPresent(u))
         return;
     if (u->statusRead == 0) {
-        for (int i = 0; i < 4; i++)
-            Labelled(kUpsState, "state", states[i], i == (int)u->state ? "1" : "0");
-        Sample(kUpsOnBattery, "", u->state == kUpsDischarging ? "1" : "0");
+        static const VemiUpsState states[] = {kUpsDisabled, kUpsCharging, kUpsDischarging, kUpsUnknown};
+        for (VemiUpsState state : states)
+            Labelled(w, kUpsState, "state", VemiUpsStateName(state), state == u->state ? "1" : "0");
+        Sample(w, kUpsOnBattery, "", u->state == kUpsDischarging ? "1" : "0");
         char ratio[16];
         snprintf(ratio, sizeof(ratio), "%u.%02u", u->chargePercent / 100, u->chargePercent % 100);
         if (u->chargeValid)
-            Sample(kUpsCharge, "", ratio);
+            Sample(w, kUpsCharge, "", ratio);
     }
     char value[32];
     if (u->counterRead == 0) {
         Number(value, sizeof(value), u->failCounter);
-        Sample(kUpsFailures, "", value);
+        Sample(w, kUpsFailures, "", value);
     }
     for (int i = 0; u->timesRead == 0 && i < 3; i++) {
         char index[4];
         Number(index, sizeof(index), (uint64_t)i);
         Number(value, sizeof(value), u->failTimes[i]);
-        Labelled(kUpsFailTime, "index", index, value);
+        Labelled(w, kUpsFailTime, "index", index, value);
     }
-    const struct {
-        uint32_t read;
-        const char* record;
-    } gpio[] = {{u->gpioRead, "gpio"}, {u->gpioExRead, "gpio_ex"}};
-    for (const auto& g : gpio)
-        if (g.read == 0 || VemiNotSupported(g.read)) // a failed read: neither there nor not
-            Labelled(kUpsGpioSupported, "record", g.record, g.read == 0 ? "1" : "0");
+    Presence(w, kUpsGpioSupported, "record", "gpio", VemiGpioState(u->gpioRead));
+    Presence(w, kUpsGpioSupported, "record", "gpio_ex", VemiGpioState(u->gpioExRead));
 }
 
 } // namespace
 
-ReportWriter MetricsReportWriter(FILE* out, const char* version)
+ReportWriter MetricsReportWriter(MetricsReportState* state, FILE* out, const char* version)
 {
-    sOut = out;
-    sVersion = version;
-    ReportWriter w = {};
-    RunRecordAttach(&w);
-    w.goOnAfterFailure = true;
-    w.notSupportedIsAnswer = true;
-    w.strictRecords = true;
+    for (MetricsSamples& f : state->samples)
+        f.length = 0; // the buffers stay, for the next run
+    state->out = out;
+    state->version = version;
+    ReportWriter w = DocumentWriter(state, &state->record);
     w.begin = Begin;
     w.end = End;
     w.openFailed = OpenFailed;

@@ -9,9 +9,26 @@
 #include <stdio.h>
 
 #include "ReportWriter.h"
+#include "RunRecord.h"
+
+// What the writer keeps until its end: each family's samples, gathered as a
+// family's samples must stand together.
+const int kMetricsFamilyCount = 19;
+struct MetricsSamples {
+    char* text;
+    size_t length, capacity;
+};
+struct MetricsReportState {
+    MetricsSamples samples[kMetricsFamilyCount];
+    FILE* out;
+    const char* version;
+    RunRecord record;
+};
 
 // Writes to `out`, or to standard output when it is null; `version` is the
-// writing program's, for vemi_build_info.
-ReportWriter MetricsReportWriter(FILE* out, const char* version);
+// writing program's, for vemi_build_info. `state` is the caller's, zeroed before
+// its first use and kept as long as the writer is used; a state used before keeps
+// its buffers.
+ReportWriter MetricsReportWriter(MetricsReportState* state, FILE* out, const char* version);
 
 #endif

@@ -1,13 +1,16 @@
 // How a report reaches its reader: one writer per output style (text, a JSON
 // document, metrics), each a table of functions that take the readers' structures
-// as the reports read them. A function left null does nothing in that style. The
-// reports (Reports.h) call them; a program chooses the writer.
+// as the reports read them, and render what the readers and the reports decided
+// they mean. A function left null does nothing in that style. The reports
+// (Reports.h) call them; a program chooses the writer.
 #ifndef VEMI_REPORT_WRITER_H
 #define VEMI_REPORT_WRITER_H
 
 #include <stdint.h>
 
 #include "VemiReaders.h"
+
+struct RunRecord;
 
 enum WatchdogOutcome { kWdtNotArmed, kWdtCompleted, kWdtRetriggerFailed, kWdtKeyPressed, kWdtSignal };
 struct WatchdogTestRecord {
@@ -38,6 +41,12 @@ struct ReportWriter {
     bool notSupportedIsAnswer;
     bool strictRecords;
     bool bare;
+
+    // The style's own state (what a document keeps until its end), which the caller
+    // of the style's constructor owns; and the run as the documents keep it. Both
+    // null for the text.
+    void* state;
+    RunRecord* record;
 
     // The run: its start and end (an exit status below 0: ended by the signal
     // -exitStatus), the failed open, each report asked for and how it ended, and a

@@ -39,7 +39,7 @@ uint32_t RunSensorReport(VemiChannel* channel, const ReportWriter* w)
     WRITE(w, sensorCountRead, &counted);
     uint32_t result = counted.status, count = counted.count;
     if (result == 0 && count == 0 && !w->strictRecords)
-        result = VEMI_NO_MORE; // no sensors at all: the run fails with -1
+        result = VEMI_NO_SENSORS; // the text's run fails with -1
     for (uint32_t n = 1, inARow = 0; result == 0 || w->goOnAfterFailure; n++) {
         if (count == 0 || n > count || n == 0)
             break;
@@ -77,13 +77,16 @@ uint32_t RunUpsReport(VemiChannel* channel, const ReportWriter* w)
     WRITE(w, upsDone, &ups);
     if (!VemiUpsPresent(&ups))
         return 0; // a board without a UPS: an answer, not a failure
-    const uint32_t reads[] = {ups.statusRead, ups.versionRead, ups.counterRead, ups.timesRead, ups.gpioRead,
-                              ups.gpioExRead};
-    for (int i = 0; i < 6; i++) {
-        bool answer = VemiNotSupported(reads[i]) && (i == 4 || (i == 5 && w->notSupportedIsAnswer));
-        if (reads[i] != 0 && !answer)
-            return reads[i];
-    }
+    const uint32_t reads[] = {ups.statusRead, ups.versionRead, ups.counterRead, ups.timesRead};
+    for (uint32_t read : reads)
+        if (read != 0)
+            return read;
+    // A GPIO record that is not there is an answer; the extended one where the style says so.
+    if (VemiGpioState(ups.gpioRead) == kRecordFailed)
+        return ups.gpioRead;
+    VemiRecordState ex = VemiGpioState(ups.gpioExRead);
+    if (ex == kRecordFailed || (ex == kRecordAbsent && !w->notSupportedIsAnswer))
+        return ups.gpioExRead;
     if (w->strictRecords && ups.chargeMeant && !ups.chargeValid)
         return VEMI_BAD_VALUE;
     return 0;
@@ -95,4 +98,29 @@ uint32_t RunUserEepromReport(VemiChannel* channel, const ReportWriter* w)
     VemiReadUserEeprom(channel, &eeprom);
     WRITE(w, userEepromRead, &eeprom);
     return eeprom.status;
+}
+
+uint32_t RunSteps(const ReportWriter* w, const RunStep* steps, int count)
+{
+    uint32_t first = 0;
+    for (int i = 0; i < count && (first == 0 || w->goOnAfterFailure); i++) {
+        const RunStep& step = steps[i];
+        if (first != 0 && step.notAfterFailure) {
+            WRITE(w, reportSkipped, step.report);
+            continue;
+        }
+        if (step.report != NULL)
+            WRITE(w, reportBegin, step.report);
+        uint32_t status = step.run(step.arg);
+        if (step.report != NULL)
+            WRITE(w, reportDone, step.report, status == 0);
+        first = first != 0 ? first : status;
+    }
+    return first;
+}
+
+uint32_t RunBoardReport(void* call)
+{
+    const BoardReportCall* c = (const BoardReportCall*)call;
+    return c->report(c->channel, c->w);
 }

@@ -2,6 +2,8 @@
 // to the writer as soon as it is read (so the text shows each line as its read
 // completes), and decides the report's result once, for every style: the first
 // failure in read order, with the writer's rules for failures and "not supported".
+// And the run: the steps a program takes, each a report in the documents, run in
+// order by one function for both programs.
 #ifndef VEMI_REPORTS_H
 #define VEMI_REPORTS_H
 
@@ -10,13 +12,23 @@
 #include "ReportWriter.h"
 #include "VemiChannel.h"
 
+// The reports' names in the documents: the JSON document's members and its
+// "reports", the metrics' collector label.
+constexpr char kReportVersion[] = "version";
+constexpr char kReportSensors[] = "sensors";
+constexpr char kReportUserEeprom[] = "user_eeprom";
+constexpr char kReportUps[] = "ups";
+constexpr char kReportWatchdogTest[] = "watchdog_test";
+constexpr char kReportDirectCall[] = "direct_call";
+
 // The firmware interface's version and the mainboard, which is read only after the
 // version was.
 uint32_t RunVersionReport(VemiChannel* channel, const ReportWriter* w);
 
-// Every sensor from 1 to the count. No sensors at all is VEMI_NO_MORE. The walk ends
-// at a failed read, or, where the writer goes on after failures, at the third in a
-// row: a board whose reads all fail is not answering, whatever its count says.
+// Every sensor from 1 to the count. No sensors at all is VEMI_NO_SENSORS in the text.
+// The walk ends at a failed read, or, where the writer goes on after failures, at
+// the third in a row: a board whose reads all fail is not answering, whatever its
+// count says.
 uint32_t RunSensorReport(VemiChannel* channel, const ReportWriter* w);
 
 // The UPS. A board without one is an answer; the GPIO record not supported too; the
@@ -24,5 +36,26 @@ uint32_t RunSensorReport(VemiChannel* channel, const ReportWriter* w);
 uint32_t RunUpsReport(VemiChannel* channel, const ReportWriter* w);
 
 uint32_t RunUserEepromReport(VemiChannel* channel, const ReportWriter* w);
+
+// One step of a run.
+struct RunStep {
+    const char* report;         // its name in the documents; null: in none (the help)
+    uint32_t (*run)(void* arg); // its status, 0 for success
+    void* arg;
+    bool notAfterFailure;       // skipped once a step has failed (the watchdog test)
+};
+
+// Runs the steps in order, each between the writer's begin and done records; the
+// first failure ends the run, unless the writer goes on after failures. The first
+// failure's status, 0 when none.
+uint32_t RunSteps(const ReportWriter* w, const RunStep* steps, int count);
+
+// A report of the board as a step (`call` is a BoardReportCall).
+struct BoardReportCall {
+    uint32_t (*report)(VemiChannel* channel, const ReportWriter* w);
+    VemiChannel* channel;
+    const ReportWriter* w;
+};
+uint32_t RunBoardReport(void* call);
 
 #endif

@@ -5,59 +5,69 @@
 
 #include "ReportWriter.h"
 
-RunRecord gRun = {};
+namespace {
 
-static RunReport* Find(const char* name)
+RunReport* Find(RunRecord* r, const char* name)
 {
-    for (int i = 0; i < gRun.reportCount; i++)
-        if (strcmp(gRun.reports[i].name, name) == 0)
-            return &gRun.reports[i];
+    for (int i = 0; i < r->reportCount; i++)
+        if (strcmp(r->reports[i].name, name) == 0)
+            return &r->reports[i];
     return NULL;
 }
 
-
-static void Request(const ReportWriter*, const char* name)
+void Request(const ReportWriter* w, const char* name)
 {
-    if (Find(name) != NULL || gRun.reportCount == RUN_MAX_REPORTS)
+    RunRecord* r = w->record;
+    if (Find(r, name) != NULL || r->reportCount == RUN_MAX_REPORTS)
         return;
-    RunReport& r = gRun.reports[gRun.reportCount++];
-    snprintf(r.name, sizeof(r.name), "%s", name);
-    r.state = kReportNotRun;
+    RunReport& report = r->reports[r->reportCount++];
+    snprintf(report.name, sizeof(report.name), "%s", name);
+    report.state = kReportNotRun;
 }
 
-static void Begin(const ReportWriter* w, const char* name)
+void Begin(const ReportWriter* w, const char* name)
 {
     Request(w, name);
-    gRun.current = name;
+    w->record->current = name;
 }
 
-static void Done(const ReportWriter*, const char* name, bool succeeded)
+void Done(const ReportWriter* w, const char* name, bool succeeded)
 {
-    RunReport* r = Find(name);
-    if (r != NULL)
-        r->state = succeeded ? kReportSucceeded : kReportFailed;
-    gRun.current = "";
+    RunReport* report = Find(w->record, name);
+    if (report != NULL)
+        report->state = succeeded ? kReportSucceeded : kReportFailed;
+    w->record->current = "";
 }
 
-void RunRecordAttach(ReportWriter* w)
+} // namespace
+
+ReportWriter DocumentWriter(void* state, RunRecord* record)
 {
-    gRun = RunRecord();
-    gRun.current = "";
-    w->reportRequested = Request;
-    w->reportBegin = Begin;
-    w->reportDone = Done;
+    *record = RunRecord();
+    record->current = "";
+    ReportWriter w = {};
+    w.goOnAfterFailure = true;
+    w.notSupportedIsAnswer = true;
+    w.strictRecords = true;
+    w.state = state;
+    w.record = record;
+    w.reportRequested = Request;
+    w.reportBegin = Begin;
+    w.reportDone = Done;
+    return w;
 }
 
-void RunRecordFailure(const char* operation, int64_t status, const char* message, uint32_t sensor, int error)
+void RunRecordFailure(RunRecord* r, const char* operation, int64_t status, const char* message, uint32_t sensor,
+                      int error)
 {
-    if (gRun.failureCount < RUN_MAX_FAILURES) {
-        RunFailure& f = gRun.failures[gRun.failureCount];
-        snprintf(f.report, sizeof(f.report), "%s", gRun.current != NULL ? gRun.current : "");
+    if (r->failureCount < RUN_MAX_FAILURES) {
+        RunFailure& f = r->failures[r->failureCount];
+        snprintf(f.report, sizeof(f.report), "%s", r->current != NULL ? r->current : "");
         f.sensor = sensor;
         snprintf(f.operation, sizeof(f.operation), "%s", operation);
         f.status = status;
         f.error = error;
         snprintf(f.message, sizeof(f.message), "%s", message);
     }
-    gRun.failureCount++;
+    r->failureCount++;
 }

@@ -1,5 +1,6 @@
 // What the documents keep of a run until their end, where they write it: the
 // reports asked for and how each ended, the failures, and a failed open's error.
+// Each document writer holds one in its state.
 #ifndef VEMI_RUN_RECORD_H
 #define VEMI_RUN_RECORD_H
 
@@ -31,13 +32,16 @@ struct RunRecord {
     const char* current; // the report running now, "" between reports
     int openError;       // the device node's failed open; 0 once open
 };
-extern RunRecord gRun;
 
 struct ReportWriter;
-// Starts a record and has the writer keep in it each report asked for (in table
-// order, before anything runs), when it begins and how it ends.
-void RunRecordAttach(ReportWriter* w);
+// The start of a document's writer (JSON, metrics): the rules of the machine-
+// readable styles (every report runs, the sensor walk goes on past a failure, "not
+// supported" is an answer, a short record or a value that cannot be is a failure),
+// the writer's state, and `record`, emptied, in which the writer keeps each report
+// asked for (in table order, before anything runs), when it begins and how it ends.
+ReportWriter DocumentWriter(void* state, RunRecord* record);
 // A failure of the report running now; `sensor` and `error` 0 where none.
-void RunRecordFailure(const char* operation, int64_t status, const char* message, uint32_t sensor, int error);
+void RunRecordFailure(RunRecord* record, const char* operation, int64_t status, const char* message,
+                      uint32_t sensor, int error);
 
 #endif

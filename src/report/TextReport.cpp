@@ -17,10 +17,13 @@ void Outcome(const char* what, uint32_t status)
 
 void VersionRead(const ReportWriter*, const VemiVersionInfo* v)
 {
-    if (v->status != 0)
+    if (v->status != 0) {
         Outcome(OP_VERSION, v->status);
-    else
-        printf("Vemilex Version:         %u.%02u.%04u\n", v->version.major, v->version.minor, v->version.build);
+        return;
+    }
+    char text[32];
+    VemiInterfaceVersionText(&v->version, text, sizeof(text));
+    printf("Vemilex Version:         %s\n", text);
 }
 
 void MainboardRead(const ReportWriter*, const VemiVersionInfo*, const VemiMainboardInfo* b)
@@ -32,8 +35,10 @@ void MainboardRead(const ReportWriter*, const VemiVersionInfo*, const VemiMainbo
         return;
     }
     // The name fills all 8 bytes without a terminator when it is 8 characters long.
-    printf("Mainboard:               %.8s\nMB-Rev:                  G%u\nBios Version:            %X.%02X\n",
-           b->board.name, b->board.revision, b->board.biosMajor, b->board.biosMinor);
+    char bios[16];
+    VemiBiosVersionText(&b->board, bios, sizeof(bios));
+    printf("Mainboard:               %.8s\nMB-Rev:                  G%u\nBios Version:            %s\n",
+           b->board.name, b->board.revision, bios);
 }
 
 void SensorCountRead(const ReportWriter*, const VemiSensorCountInfo* counted)
@@ -64,7 +69,9 @@ void UpsStateRead(const ReportWriter*, const VemiUpsInfo* u)
     case kUpsDischarging: printf("Discharging -> %u%%\n", u->chargePercent); break;
     case kUpsUnknown: printf("0x%X\n", u->statusByte); break;
     }
-    printf("DALV Version:            %u.%02u\n", u->version[0], u->version[1]);
+    char version[16];
+    VemiUpsVersionText(u, version, sizeof(version));
+    printf("DALV Version:            %s\n", version);
     printf("PwrFail Counter:         %u\n", u->failCounter);
     printf("PwrFail Time[0]:         %u\n", u->failTimes[0]);
     printf("PwrFail Time[1]:         %u\n", u->failTimes[1]);

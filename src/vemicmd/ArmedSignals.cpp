@@ -8,6 +8,7 @@
 #include "EndingSignals.h"
 #include "ExitStatus.h"
 #include "GuardTimer.h"
+#include "SignalWait.h"
 
 namespace {
 
@@ -90,6 +91,10 @@ void GuardArmedState(void (*onFault)(void))
     ignore.sa_handler = SIG_IGN;
     for (int sig : kStopSignals)
         Hold(sig, ignore);
+    struct sigaction wake = {};
+    wake.sa_handler = VemiWakeOnContinue; // a stopped test reads the clock as it continues
+    wake.sa_flags = SA_RESTART;
+    Hold(SIGCONT, wake);
 }
 
 void ArmingNow(void)
@@ -100,6 +105,17 @@ void ArmingNow(void)
 int ArmedEndingSignal(void)
 {
     return sEndingSignal;
+}
+
+void ArmedSignalsOfWaits(sigset_t* set)
+{
+    sigemptyset(set);
+    for (int sig = 1; sig < kSlots; sig++) {
+        struct sigaction now;
+        if (sHeld[sig] && !VemiIsFaultSignal(sig) && sig != GuardSignal() && sigaction(sig, nullptr, &now) == 0 &&
+            (now.sa_flags & SA_SIGINFO) && now.sa_sigaction == OnEndingSignal)
+            sigaddset(set, sig);
+    }
 }
 
 void ReleaseArmedState(void)

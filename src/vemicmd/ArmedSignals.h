@@ -21,6 +21,8 @@
 #ifndef VEMI_ARMED_SIGNALS_H
 #define VEMI_ARMED_SIGNALS_H
 
+#include <signal.h>
+
 // Installs the handling above. `onFault` must be async-signal-safe: a genuine
 // fault's handler calls it before the process ends.
 void GuardArmedState(void (*onFault)(void));
@@ -31,6 +33,10 @@ void ArmingNow(void);
 
 // The first ending signal caught since GuardArmedState, 0 if none.
 int ArmedEndingSignal(void);
+
+// The caught ending signals that a wait holds back until it waits (VemiWaitUnder):
+// the fault signals and the write guard's aside, which must never be blocked.
+void ArmedSignalsOfWaits(sigset_t* set);
 
 // Puts every disposition back as it was. SIGPIPE stays ignored once standard
 // output has failed, so that the failure is reported rather than fatal.

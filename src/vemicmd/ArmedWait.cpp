@@ -1,37 +1,38 @@
 #include "ArmedWait.h"
 
 #include <poll.h>
-#include <unistd.h>
+#include <signal.h>
 
 #include "ArmedSignals.h"
 #include "HeldOutput.h"
 #include "KeyWatch.h"
 #include "MonotonicClock.h"
+#include "SignalWait.h"
 
-WaitEnd WaitUntil(int64_t untilMs, bool keys, bool signals)
+bool WaitUntil(int64_t untilMs, bool keys, bool signals)
 {
     PumpOutput();
-    for (;;) {
-        if (signals && ArmedEndingSignal() != 0)
-            return kWaitSignal;
-        int64_t left = untilMs - VemiNowMs();
-        if (left <= 0)
-            return kWaitDone;
+    sigset_t held, open;
+    ArmedSignalsOfWaits(&held);
+    sigprocmask(SIG_BLOCK, &held, &open);
+    bool key = false;
+    while (!(signals && ArmedEndingSignal() != 0) && VemiNowMs() < untilMs) {
         struct pollfd fds[3];
         int n = 0;
-        int key = keys ? KeyWatchFd() : -1;
-        if (key >= 0)
-            fds[n++] = {key, POLLIN, 0};
+        int keyFd = keys ? KeyWatchFd() : -1;
+        if (keyFd >= 0)
+            fds[n++] = {keyFd, POLLIN, 0};
         n += PendingOutputFds(fds + n);
-        // A caught signal ends the poll early; the loop looks at it above.
-        if (poll(n != 0 ? fds : NULL, (nfds_t)n, (int)left) <= 0)
-            continue;
-        if (key >= 0 && fds[0].revents != 0) {
-            if (TakeKey() == 1)
-                return kWaitKey;
+        if (VemiWaitUnder(fds, n, untilMs, &open) <= 0)
+            continue; // the time, or a signal: the loop looks at both
+        if (keyFd >= 0 && fds[0].revents != 0) {
+            if ((key = TakeKey() == 1))
+                break;
             if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
                 StopKeyWatch();
         }
         PumpOutput();
     }
+    sigprocmask(SIG_SETMASK, &open, nullptr);
+    return key;
 }

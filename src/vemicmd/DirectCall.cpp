@@ -15,7 +15,7 @@
 // The answer is read right after the prompt; flush so the prompt is visible first.
 static void Prompt(const char* text)
 {
-    Say("%s", text);
+    StdoutOrStderr("%s", text);
     FlushOutput();
 }
 

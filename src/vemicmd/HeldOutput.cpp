@@ -1,12 +1,14 @@
 #include "HeldOutput.h"
 
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include "ArmedSignals.h"
 #include "ExitStatus.h"
+#include "SignalWait.h"
 
 namespace {
 
@@ -75,6 +77,10 @@ void HoldOutput(void)
             return;
         }
     }
+    // Every printf of the tool now goes to memory. C leaves stdout and stderr
+    // macros that need not be assignable; both C libraries the tool runs on make
+    // them variables (FreeBSD: __stdoutp and __stderrp; glibc: stdout and stderr),
+    // which the FreeBSD check compiles against.
     stdout = sHeld[0].memory;
     stderr = sHeld[1].memory;
     sHolding = true;
@@ -98,16 +104,16 @@ int PendingOutputFds(struct pollfd* fds)
 
 bool DrainOutput(void)
 {
-    for (;;) {
-        if (ArmedEndingSignal() != 0)
-            return false;
-        struct pollfd fds[2];
-        int n = PendingOutputFds(fds);
-        if (n == 0)
-            return true;
-        if (poll(fds, (nfds_t)n, -1) > 0) // a caught signal ends the poll early
+    sigset_t held, open;
+    ArmedSignalsOfWaits(&held);
+    sigprocmask(SIG_BLOCK, &held, &open);
+    struct pollfd fds[2];
+    int n;
+    while (ArmedEndingSignal() == 0 && (n = PendingOutputFds(fds)) != 0)
+        if (VemiWaitUnder(fds, n, -1, &open) > 0) // a caught signal ends the wait early
             PumpOutput();
-    }
+    sigprocmask(SIG_SETMASK, &open, nullptr);
+    return ArmedEndingSignal() == 0;
 }
 
 void ReleaseOutput(void)

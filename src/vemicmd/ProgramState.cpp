@@ -1,11 +1,11 @@
-#include <stdio.h>
+#include "ProgramState.h"
+
 #include <stdlib.h>
 
 #include "CmdTable.h"
+#include "CommandLine.h"
 #include "OutputStyle.h"
-#include "ProgramState.h"
 #include "VemiInterface.h"
-#include "LockFile.h"
 
 uint32_t gIndexGroup = 0;
 uint32_t gIndexOffset = 0;
@@ -22,15 +22,8 @@ void ResetProgramState(void)
     gIndexGroup = gIndexOffset = gInBufferLen = gOutBufferLen = 0;
     gParamFound = 0;
     gSilentMode = false;
-    gDebugMode = false;
-    gOutputStyle = kStyleText;
-    gWatchdogLockPath = VEMI_WATCHDOG_LOCK;
-    gVemiOutToStderr = false;
-    gVemiOpenMessage = true;
-    gVemiOpenError = 0;
-    gVemiErrorSink = NULL;
-    gVemix_dev = 0;
-    gVemiChannel.fd = -1;
-    for (int i = 0; i < CMD_PARAM_COUNT; i++)
-        mCmdParams[i].found = false;
+    ResetCommandTable();
+    ResetCommandLine();
+    ResetOutputStyle();
+    ResetVemiInterface();
 }

@@ -19,8 +19,9 @@ extern uint32_t gOutBufferLen; // direct call: size of the output area
 extern uint8_t gParamFound;    // PARAM_* bits of the values given on the command line
 extern bool gSilentMode;       // /s: no title line, bare dumps, bare direct call
 
-// Puts the program state, the table's marks and the sensor walk back to their
-// start values, so that tests and fuzz targets can run the tool again in-process.
+// Puts these values back to their start, and has every module of the tool put its
+// own back (the table's rows, the long options, the style, the channel), so that
+// tests and fuzz targets can run the tool again in-process.
 void ResetProgramState(void);
 
 #endif

@@ -29,8 +29,8 @@ void TraceFailure(uint32_t status)
 
 } // namespace
 
-VemiChannel gVemiChannel = {-1, TraceRequest, TraceFailure};
 int gVemix_dev = 0;
+VemiChannel gVemiChannel = {&gVemix_dev, TraceRequest, TraceFailure};
 bool gDebugMode = false;
 bool gVemiOutToStderr = false;
 bool gVemiOpenMessage = true;
@@ -40,11 +40,10 @@ void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line) = NU
 int32_t VemiInit(void)
 {
     gVemiOpenError = VemiChannelOpen(&gVemiChannel, VEMI_DEVICE_PATH);
-    gVemix_dev = gVemiChannel.fd;
     if (gVemiOpenError != 0) {
         if (gVemiOpenMessage)
             fprintf(ChannelOut(), "Open '%s' failed\n", VEMI_DEVICE_PATH);
-        return -1;
+        return (int32_t)VEMI_OPEN_FAILED;
     }
     return 0;
 }
@@ -74,4 +73,14 @@ void PrintVemiError(const char* what, uint32_t status)
         gVemiErrorSink(what, status, line);
     else
         printf("%s\n", line);
+}
+
+void ResetVemiInterface(void)
+{
+    gVemix_dev = 0;
+    gDebugMode = false;
+    gVemiOutToStderr = false;
+    gVemiOpenMessage = true;
+    gVemiOpenError = 0;
+    gVemiErrorSink = NULL;
 }

@@ -10,8 +10,8 @@
 #include "VemiRequest.h"
 #include "VemiStatus.h"
 
-extern VemiChannel gVemiChannel; // the tool's channel, which the reports read through
 extern int gVemix_dev;  // descriptor of the open device node; 0 before VemiInit
+extern VemiChannel gVemiChannel; // the tool's channel on gVemix_dev, which the reports read through
 extern bool gDebugMode; // debug switch: trace every request and the close
 extern bool gVemiOutToStderr; // the channel's own lines (open failure, debug trace) go to
                               // standard error, as standard output carries a document
@@ -20,7 +20,8 @@ extern int gVemiOpenError;    // the error number of VemiInit's failed open; 0 o
 // When set, PrintVemiError hands its line to this instead of printing it.
 extern void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line);
 
-// Opens the device node. 0 on success; prints a message and returns -1 when it cannot.
+// Opens the device node. 0 on success; prints a message and returns VEMI_OPEN_FAILED
+// (-1) when it cannot.
 int32_t VemiInit(void);
 
 // Issues one request and blocks until the driver answers. Returns 0, or the error
@@ -34,5 +35,8 @@ int32_t VemiClose(void);
 
 // Prints one line telling how the operation `what` ended; nothing when `what` is null.
 void PrintVemiError(const char* what, uint32_t status);
+
+// The channel as before VemiInit, its switches and messages at their start values.
+void ResetVemiInterface(void);
 
 #endif

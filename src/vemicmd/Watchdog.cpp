@@ -17,16 +17,22 @@
 #include "HeldOutput.h"
 #include "KeyWatch.h"
 #include "MonotonicClock.h"
+#include "CommandLine.h"
 #include "OutputStyle.h"
 #include "ProcessName.h"
 #include "VemiInterface.h"
 #include "VemiReaders.h"
+#include "VemiWatchdog.h"
 #include "VemiTransport.h"
 #include "LockFile.h"
 
 namespace {
 
 const int kBusyRetries = 3; // a busy disarm is asked again this many times at most
+// The test: armed for 5 s, retriggered every 2 s, five times, then disarmed.
+const uint8_t kTestSeconds = 5;
+const uint8_t kTestInterval = 2;
+const uint8_t kTestRetriggers = 5;
 
 // A busy answer means "try again", and giving up on it restarts the machine: the
 // watchdog is kept alive meanwhile, and each try waits its whole second, also
@@ -75,7 +81,7 @@ void DisarmFromHandler(void)
 // The watchdog is settled (disarmed, never armed, or left armed on purpose): what
 // was held may now go out, waiting for its streams. A signal caught while the test
 // guarded the watchdog, up to the moment the signals are handed back, ends the run.
-uint32_t Settle(uint32_t result)
+uint32_t LeaveArmedState(uint32_t result)
 {
     StopKeyWatch();
     if (!DrainOutput() || ArmedEndingSignal() != 0)
@@ -90,16 +96,16 @@ uint32_t Settle(uint32_t result)
 uint32_t TestWatchdog(void)
 {
     uint8_t pwrCtrlMode = 1;
-    uint8_t wdtTime = 5;
-    uint8_t retriggerInterval = 2;
-    uint8_t retriggerCount = 5;
+    uint8_t wdtTime = kTestSeconds;
+    uint8_t retriggerInterval = kTestInterval;
+    uint8_t retriggerCount = kTestRetriggers;
     WatchdogTestRecord record = {wdtTime, retriggerInterval, 0, kWdtNotArmed, 0, false, 0};
 
     uint32_t status = VemiWatchdogPowerControl(&gVemiChannel, pwrCtrlMode);
     if (status != 0 && status != VEMI_NOT_SUPPORTED) {
         char line[96];
         snprintf(line, sizeof(line), "Enabling Wdt PwrCtrl-Mode failed with error 0x%04X", status);
-        Out("%s\n", line);
+        StdoutIfText("%s\n", line);
         WRITE(&gReportWriter, failure, "Enabling Wdt PwrCtrl-Mode", status, line);
         WRITE(&gReportWriter, watchdogTest, &record);
         return status;
@@ -115,22 +121,22 @@ uint32_t TestWatchdog(void)
     if (status != 0) {
         PrintVemiError("Setting Wdt time", status);
         WRITE(&gReportWriter, watchdogTest, &record);
-        return Settle(status);
+        return LeaveArmedState(status);
     }
-    Say("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
+    StdoutOrStderr("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
     // The terminal stops echoing before the prompt shows, so that a key typed on
     // seeing it is not echoed.
     StartKeyWatch(MachineOutput() ? STDERR_FILENO : STDOUT_FILENO);
-    Say("Retriggering...(please Wait)\nPress any key to abort retriggering(cause restart!)\n");
+    StdoutOrStderr("Retriggering...(please Wait)\nPress any key to abort retriggering(cause restart!)\n");
     PumpOutput(); // shown at once, where the stream takes it
 
     // Retrigger k is due k intervals after the arm, the disarm at the end of the
     // last: a late answer or a stall delays one retrigger, never the ones after.
     // Slots missed in a stall are made up by one retrigger as soon as the test runs.
     uint32_t failed = 0;
-    WaitEnd end = kWaitDone;
+    bool keyed = false;
     const int64_t intervalMs = retriggerInterval * 1000;
-    for (int slot = 0; slot < retriggerCount && end == kWaitDone;) {
+    for (int slot = 0; slot < retriggerCount && !keyed && ArmedEndingSignal() == 0;) {
         int covered = (int)((VemiNowMs() - armedAt) / intervalMs); // the slots that have come
         failed = VemiWatchdogRetrigger(&gVemiChannel);
         if (failed != 0) {
@@ -139,20 +145,20 @@ uint32_t TestWatchdog(void)
         }
         record.retriggers++;
         slot = (covered > slot ? covered : slot) + 1;
-        end = WaitUntil(armedAt + (slot < retriggerCount ? slot : retriggerCount) * intervalMs, true, true);
+        keyed = WaitUntil(armedAt + (slot < retriggerCount ? slot : retriggerCount) * intervalMs, true, true);
     }
     StopKeyWatch();
 
     // A caught signal wins over a key pressed in the same second.
-    if (end == kWaitKey && ArmedEndingSignal() == 0) {
+    if (keyed && ArmedEndingSignal() == 0) {
         // Leaving the watchdog armed is what the key is for.
-        Say("Retriggering stopped by key press: the watchdog will restart the machine\n");
+        StdoutOrStderr("Retriggering stopped by key press: the watchdog will restart the machine\n");
         record.outcome = kWdtKeyPressed;
         WRITE(&gReportWriter, watchdogTest, &record);
-        return Settle(0);
+        return LeaveArmedState(0);
     }
     if (failed == 0 && ArmedEndingSignal() == 0)
-        Say("Wdt was retrigger %u times\n", retriggerCount);
+        StdoutOrStderr("Wdt was retrigger %u times\n", retriggerCount);
     status = DisarmWdt();
     int sig = ArmedEndingSignal();
     record.outcome = sig != 0 ? kWdtSignal : failed != 0 ? kWdtRetriggerFailed : kWdtCompleted;
@@ -160,7 +166,7 @@ uint32_t TestWatchdog(void)
     record.disarmed = true;
     record.disarmStatus = status;
     WRITE(&gReportWriter, watchdogTest, &record);
-    return Settle(failed != 0 ? failed : status);
+    return LeaveArmedState(failed != 0 ? failed : status);
 }
 
 } // namespace
@@ -184,9 +190,9 @@ uint32_t TriggerWdt(void*)
             snprintf(line, sizeof(line), "Watchdog held by %s (lock on %s): not tested", name, gWatchdogLockPath);
         else
             snprintf(line, sizeof(line), "Watchdog lock on %s cannot be had (%s): not tested", gWatchdogLockPath, why);
-        Out("%s\n", line);
+        StdoutIfText("%s\n", line);
         WRITE(&gReportWriter, failure, "Taking the watchdog", status, line);
-        WatchdogTestRecord record = {5, 2, 0, kWdtNotArmed, 0, false, 0};
+        WatchdogTestRecord record = {kTestSeconds, kTestInterval, 0, kWdtNotArmed, 0, false, 0};
         WRITE(&gReportWriter, watchdogTest, &record);
         return status;
     }

@@ -5,12 +5,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
-#include <sys/select.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "Log.h"
 #include "MonotonicClock.h"
+#include "SignalWait.h"
 #include "StopSignals.h"
 
 extern char** environ;
@@ -184,8 +184,7 @@ CheckOutcome HealthCheckRunOnce(HealthCheck* c)
             HealthCheckStop(c);
             return c->outcome;
         }
-        struct timespec tick = {0, 20 * 1000000};
-        pselect(0, NULL, NULL, NULL, &tick, StopSignalsOpen());
+        VemiWaitUnder(NULL, 0, VemiNowMs() + 20, StopSignalsOpen());
     }
     return c->outcome;
 }

@@ -4,15 +4,16 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/select.h>
 #include <time.h>
 #include <unistd.h>
 
 #include "Log.h"
 #include "MonotonicClock.h"
 #include "Outcome.h"
+#include "SignalWait.h"
 #include "StopSignals.h"
 #include "VemiReaders.h"
+#include "VemiWatchdog.h"
 
 namespace {
 
@@ -188,18 +189,10 @@ void Wait(const Keeper* k)
     int64_t deadline = k->p.check != NULL ? HealthCheckDeadline(k->p.check) : 0;
     if (deadline != 0 && deadline < until)
         until = deadline;
-    int64_t left = until - VemiNowMs();
     if (gStopSignal != 0)
         return;
-    if (left < 0)
-        left = 0; // still a look at the signals held back
-    fd_set readable;
-    FD_ZERO(&readable);
-    int output = k->p.check != NULL ? k->p.check->output : -1;
-    if (output >= 0)
-        FD_SET(output, &readable);
-    struct timespec wait = {(time_t)(left / 1000), (long)(left % 1000) * 1000000};
-    pselect(output + 1, output >= 0 ? &readable : NULL, NULL, NULL, &wait, StopSignalsOpen());
+    struct pollfd output = {k->p.check != NULL ? k->p.check->output : -1, POLLIN, 0};
+    VemiWaitUnder(&output, output.fd >= 0 ? 1 : 0, until, StopSignalsOpen());
 }
 
 // Waits a whole second, whatever signal comes meanwhile.
@@ -217,7 +210,7 @@ void WaitASecond(void)
 // power-down flag says the machine powers off on battery, where the watchdog would
 // start it again on an empty battery. A busy answer is asked again as the watchdog
 // test does: retrigger, a second, again. True when vemid may go.
-bool Settle(Keeper* k)
+bool DisarmForStop(Keeper* k)
 {
     const VemidOptions* o = k->o;
     int sig = gStopSignal;
@@ -274,8 +267,7 @@ int ArmWatchdog(const VemidOptions* o, VemiChannel* channel)
         }
         if (attempt == 1)
             Log(kLogWarning, "the device is busy: asking again for up to 30 s");
-        struct timespec second = {1, 0};
-        pselect(0, NULL, NULL, NULL, &second, StopSignalsOpen()); // a stop ends the wait
+        VemiWaitUnder(NULL, 0, VemiNowMs() + 1000, StopSignalsOpen()); // a stop ends the wait
     }
 }
 
@@ -299,7 +291,7 @@ int KeepWatchdog(const VemidOptions* o, const KeeperParts* parts)
     }
     k->p.channel->beforeRequest = BetweenRequests;
     for (;;) {
-        if (gStopSignal != 0 && Settle(k))
+        if (gStopSignal != 0 && DisarmForStop(k))
             break;
         Service(k, VemiNowMs());
         if (k->p.metrics != NULL && VemiNowMs() >= k->nextMetrics)

@@ -58,7 +58,7 @@ void OwnFamilies(FILE* out, const KeeperCounters* c, unsigned shadowingFiles)
 
 void MetricsFileStart(MetricsFile* f, const char* path)
 {
-    *f = MetricsFile();
+    *f = MetricsFile(); // the writer's state zeroed too, as it must be before its first use
     f->path = path;
     RemoveLeftoverTemporaries(path);
 }
@@ -70,19 +70,14 @@ void MetricsFileRead(MetricsFile* f, VemiChannel* channel, volatile const sig_at
     FILE* out = open_memstream(&text, &length);
     if (out == NULL)
         return;
-    ReportWriter w = MetricsReportWriter(out, VEMI_VERSION_TEXT);
+    ReportWriter w = MetricsReportWriter(&f->report, out, VEMI_VERSION_TEXT);
     WriteBegin(&w);
-    uint32_t first = 0;
-    const struct {
-        const char* name;
-        uint32_t (*run)(VemiChannel*, const ReportWriter*);
-    } reports[] = {{"version", RunVersionReport}, {"sensors", RunSensorReport}, {"ups", RunUpsReport}};
-    for (const auto& report : reports) {
-        WRITE(&w, reportBegin, report.name);
-        uint32_t status = report.run(channel, &w);
-        WRITE(&w, reportDone, report.name, status == 0);
-        first = first != 0 ? first : status;
-    }
+    BoardReportCall calls[] = {{RunVersionReport, channel, &w}, {RunSensorReport, channel, &w},
+                               {RunUpsReport, channel, &w}};
+    const RunStep steps[] = {{kReportVersion, RunBoardReport, &calls[0], false},
+                             {kReportSensors, RunBoardReport, &calls[1], false},
+                             {kReportUps, RunBoardReport, &calls[2], false}};
+    uint32_t first = RunSteps(&w, steps, 3);
     WRITE(&w, end, first == 0 ? 0 : 1);
     bool whole = fclose(out) == 0 && *abandon == 0 && text != NULL && strstr(text, kSuccessFamily) != NULL;
     if (!whole) {

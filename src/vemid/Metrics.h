@@ -8,6 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "MetricsReport.h"
 #include "Shadows.h"
 #include "VemiChannel.h"
 
@@ -29,6 +30,7 @@ struct MetricsFile {
     unsigned writeFailures;     // in a row
     int64_t lastLogMs;
     ShadowWatch shadows;        // other files of its folder that write vemi_ series
+    MetricsReportState report;  // the writer's, whose buffers serve every round
 };
 
 // Removes what a crashed run left beside the file.

@@ -10,12 +10,17 @@
 
 namespace {
 
+void PrintUsage(FILE* out)
+{
+    fprintf(out, "usage: vemid [-dhn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]\n"
+                 "             [-I pidfile] [-u file [-L percent] [-p seconds] [-P flagfile]] [-m file]\n");
+}
+
 int Usage(const char* problem, const char* value)
 {
     if (problem != NULL)
         fprintf(stderr, value != NULL ? "vemid: %s: %s\n" : "vemid: %s%s\n", problem, value != NULL ? value : "");
-    fprintf(stderr, "usage: vemid [-dn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]\n"
-                    "             [-I pidfile] [-u file [-L percent] [-p seconds] [-P flagfile]] [-m file]\n");
+    PrintUsage(stderr);
     return VEMID_EXIT_USAGE;
 }
 
@@ -31,17 +36,18 @@ bool Number(const char* text, int lo, int hi, int* out)
     return true;
 }
 
-// Where vemid was started, or null when that cannot be told.
-const char* Here(void)
+// The folder vemid was started from, or null when that cannot be told; kept for
+// the whole run, as the options point into it.
+const char* StartFolder(void)
 {
-    static char here[4096];
-    return getcwd(here, sizeof(here));
+    static char folder[4096];
+    return getcwd(folder, sizeof(folder));
 }
 
 // The path as seen from here: a detached vemid works from the root folder.
 const char* Absolute(const char* path)
 {
-    const char* here = Here();
+    const char* here = StartFolder();
     if (path == NULL || path[0] == '/' || here == NULL)
         return path;
     size_t size = strlen(here) + strlen(path) + 2;
@@ -63,9 +69,13 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
     int c;
     bool ok = true;
     const char* bad = NULL;
-    while (ok && (c = getopt(argc, argv, "dnt:s:e:T:x:I:u:L:p:P:m:")) != -1) {
+    while (ok && (c = getopt(argc, argv, "dhnt:s:e:T:x:I:u:L:p:P:m:")) != -1) {
         bad = optarg;
         switch (c) {
+        case 'h':
+            PrintUsage(stdout); // asked for: no mistake, exit 0
+            o->help = true;
+            return 0;
         case 'd': o->foreground = true; break;
         case 'n': o->neverArm = true; break;
         case 't': ok = Number(optarg, 2, 255, &o->watchdogSeconds); break;
@@ -98,7 +108,7 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
     const char** paths[] = {&o->pidFile, &o->upsFile, &o->powerDownFlag, &o->metricsFile};
     for (const char** path : paths)
         *path = Absolute(*path);
-    o->startFolder = Here() != NULL ? Here() : "/";
+    o->startFolder = StartFolder() != NULL ? StartFolder() : "/";
     if (o->feedSeconds == 0)
         o->feedSeconds = o->watchdogSeconds / 3 > 1 ? o->watchdogSeconds / 3 : 1;
     if (o->feedSeconds * 2 > o->watchdogSeconds)

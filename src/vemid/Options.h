@@ -5,6 +5,7 @@
 #define VEMID_OPTIONS_H
 
 struct VemidOptions {
+    bool help;                // -h: the usage was printed on standard output; nothing to run
     bool foreground;          // -d: stays in the foreground, logs to standard error too
     bool neverArm;            // -n: reads and writes the files, never touches the watchdog
     int watchdogSeconds;      // -t: 2 to 255

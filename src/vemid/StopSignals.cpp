@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "EndingSignals.h"
+#include "SignalWait.h"
 
 volatile sig_atomic_t gStopSignal = 0;
 
@@ -67,6 +68,10 @@ void InstallStopSignals(void)
     child.sa_flags = SA_RESTART | SA_NOCLDSTOP;
     sigaction(SIGCHLD, &child, nullptr);
     sigaddset(&held, SIGCHLD);
+    struct sigaction wake = {};
+    wake.sa_handler = VemiWakeOnContinue; // a stopped vemid reads the clock as it continues
+    wake.sa_flags = SA_RESTART;
+    sigaction(SIGCONT, &wake, nullptr);
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     const int ignored[] = {SIGHUP, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU};

@@ -51,7 +51,7 @@ int Refused(Start* s, int status)
 int main(int argc, char** argv)
 {
     VemidOptions o;
-    if (int rc = ParseVemidOptions(argc, argv, &o))
+    if (int rc = ParseVemidOptions(argc, argv, &o); rc != 0 || o.help)
         return rc;
     LogOpen(o.foreground ? kLogInfo : kLogError); // a start that fails says why where it was started
 
@@ -89,7 +89,8 @@ int main(int argc, char** argv)
             return Refused(&s, VEMID_EXIT_CONFIG);
         }
     }
-    VemiChannel channel = {-1, NULL, NULL};
+    int device = -1;
+    VemiChannel channel = {&device, NULL, NULL};
     int error = VemiChannelOpen(&channel, VEMI_DEVICE_PATH);
     if (error != 0) {
         Log(kLogError, "cannot open %s: %s", VEMI_DEVICE_PATH, strerror(error));

@@ -223,6 +223,11 @@ const Case kCases[] = {
      {After(12000, Step::kShell, "cp metrics.prom seen.prom"), After(100, Step::kSignal, "", SIGTERM)},
      {0, 0, {"event watchdog disarmed"}, {}, {"metrics' read of the board was cut short after 20"}, {},
       {{"seen.prom", "vemi_collector_success{collector=\"sensors\"} 0\n"}}}, false, Output::kCapture, 1150, 14000},
+    // Stopped 300 ms after a feed for 3 s: the feed it owes comes as it continues.
+    {"AStopDelaysOnlyTheFeedItHeldUp", "", {"/bin/sh", "-c", "exec {vemid} -d -t 10 -s 2"},
+     {After(2300, Step::kShell, "kill -STOP $(cat vemid.pid)"), After(3000, Step::kShell, "kill -CONT $(cat vemid.pid)"),
+      After(2000, Step::kSignal, "", SIGTERM)},
+     {0, 0, {"event watchdog disarmed"}}, false, Output::kCapture, 3700},
     {"ASlowDriverHoldsAFeedUpByItsRequestAlone", kManyVerySlowSensors,
      {"/bin/sh", "-c", "exec {vemid} -d -t 8 -s 2 -m metrics.prom"}, {After(7000, Step::kSignal, "", SIGTERM)},
      {0, 0, {"event watchdog disarmed"}}, false, Output::kCapture, 4200, 11000},
@@ -293,8 +298,7 @@ const Case kCases[] = {
      {After(1000, Step::kShell, "cp board.dev first"), After(1500, Step::kShell, "cp board.dev second"),
       After(1500, Step::kShell, "cp board.dev third"), After(100, Step::kSignal, "", SIGTERM)},
      {0, 0, {}, {}, {}, {},
-      {{"first", "battery.charge: 90\n"}, {"second", "battery.charge: 80\n"}, {"third", "battery.charge: 70\n"}}},
-     true},
+      {{"first", "battery.charge: 90\n"}, {"second", "battery.charge: 80\n"}, {"third", "battery.charge: 70\n"}}}},
     {"AShortRunOfFailedReadsChangesNothingNutSees", kUpsBusyAWhile, {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
      {After(3500, Step::kShell, "cp board.dev early"), After(5000, Step::kShell, "cp board.dev late"),
       After(3000, Step::kShell, "cp board.dev after"), After(100, Step::kSignal, "", SIGTERM)},
@@ -508,4 +512,15 @@ TEST(VemidOptions, AnOptionErrorNamesTheOption)
         EXPECT_EQ(r.err.rfind(c.said, 0), 0u) << r.err;
         EXPECT_EQ(r.trace, "") << c.said;
     }
+}
+
+// -h is a question, not a mistake: the usage on standard output, exit 0, the
+// device never opened.
+TEST(VemidOptions, HelpIsTheUsage)
+{
+    RunResult r = RunVemisim({"--trace", "trace", "--", VemidPath(), "-h"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out.rfind("usage: vemid [-dhn] ", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.trace, "");
 }

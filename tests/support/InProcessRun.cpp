@@ -7,6 +7,7 @@
 #include "CmdTable.h"
 #include "ExitStatus.h"
 #include "InProcessChannel.h"
+#include "CommandLine.h"
 #include "OutputStyle.h"
 #include "ProgramState.h"
 

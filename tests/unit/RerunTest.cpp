@@ -36,7 +36,7 @@ TEST(Rerun, TheWatchdogTestPutsEverySignalDispositionBack)
     signal(SIGUSR1, SIG_DFL);
 }
 
-TEST(Rerun, TheSensorWalkStartsAnewOnAnotherBoard)
+TEST(Rerun, ARunOnAnotherBoardShowsThatBoardAlone)
 {
     std::string out;
     EXPECT_EQ(RunOnBoard("{}", {"/s", "/sens"}, "", &out), 0);
