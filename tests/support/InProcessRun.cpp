@@ -1,5 +1,8 @@
 #include "InProcessRun.h"
 
+#include <dlfcn.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdio.h>
 #include <time.h>
 #include <unistd.h>
@@ -10,9 +13,78 @@
 #include "CommandLine.h"
 #include "OutputStyle.h"
 #include "ProgramState.h"
+#include "SharedBoard.h"
 
-// The watchdog test sleeps ten seconds; here its time passes at once.
-extern "C" unsigned int sleep(unsigned int) { return 0; }
+// The watchdog test waits ten seconds on the monotonic clock; in a run here its
+// waits pass at once, as under vemisim's fast clock: the board's clock moves by
+// the time skipped, and the tool's clock moves with it. The tool's clock only
+// ever moves forward (what all runs skipped is added), so that the test runner's
+// own timing never sees it go back.
+namespace {
+
+BoardModel* sRunning = nullptr; // the board of the run in progress
+int64_t sSkippedMs = 0;         // what every run skipped, in order
+
+template <class F> F Next(const char* name)
+{
+    return (F)dlsym(RTLD_NEXT, name);
+}
+
+int RealClock(clockid_t clock, struct timespec* ts)
+{
+    static auto fn = Next<int (*)(clockid_t, struct timespec*)>("clock_gettime");
+    return fn(clock, ts);
+}
+
+// The board reads the host's clock, never the one moved here.
+__attribute__((constructor)) void GiveTheBoardTheRealClock()
+{
+    SetRealClock(RealClock);
+}
+
+void Skip(uint64_t ms)
+{
+    __atomic_add_fetch(&sSkippedMs, (int64_t)ms, __ATOMIC_RELAXED);
+    if (sRunning != nullptr)
+        BoardAdvanceClock(sRunning, ms);
+}
+
+} // namespace
+
+extern "C" {
+
+unsigned int sleep(unsigned int seconds)
+{
+    Skip(seconds * 1000ull);
+    return 0;
+}
+
+int clock_gettime(clockid_t clock, struct timespec* ts)
+{
+    int rc = RealClock(clock, ts);
+    int64_t skipped = __atomic_load_n(&sSkippedMs, __ATOMIC_RELAXED);
+    if (rc != 0 || clock != CLOCK_MONOTONIC || skipped == 0)
+        return rc;
+    int64_t ns = ts->tv_nsec + (skipped % 1000) * 1000000;
+    ts->tv_sec += (time_t)(skipped / 1000) + (time_t)(ns / 1000000000);
+    ts->tv_nsec = (long)(ns % 1000000000);
+    return rc;
+}
+
+// A timed wait during a run: what is ready answers at once; otherwise the time passes at once.
+int ppoll(struct pollfd* fds, nfds_t nfds, const struct timespec* timeout, const sigset_t* mask)
+{
+    static auto fn = Next<int (*)(struct pollfd*, nfds_t, const struct timespec*, const sigset_t*)>("ppoll");
+    if (sRunning == nullptr || timeout == nullptr || (timeout->tv_sec == 0 && timeout->tv_nsec == 0))
+        return fn(fds, nfds, timeout, mask);
+    const struct timespec now = {0, 0};
+    int rc = fn(fds, nfds, &now, mask);
+    if (rc == 0)
+        Skip((uint64_t)timeout->tv_sec * 1000 + (uint64_t)timeout->tv_nsec / 1000000);
+    return rc;
+}
+
+} // extern "C"
 
 int RunToolInProcess(const std::vector<std::string>& args, const uint8_t* input, size_t inputLen,
                      BoardModel* board, std::string* output)
@@ -45,7 +117,9 @@ int RunToolInProcess(const std::vector<std::string>& args, const uint8_t* input,
     snprintf(lock, sizeof(lock), "/tmp/vemi-inprocess-%d.lock", (int)getpid());
     gWatchdogLockPath = lock; // this process's own, not the machine's
     SimChannelAttach(board);
+    sRunning = board;
     int status = ExitStatusOf((uint32_t)VemiMain((int)(argv.size() - 1), argv.data()));
+    sRunning = nullptr;
     unlink(lock);
     fflush(stdout);
     clearerr(stdout);

@@ -12,7 +12,7 @@
 #include "BoardModel.h"
 
 // Returns the run's exit status. Standard output goes to `output`, or nowhere
-// when it is null. The watchdog test's sleeps pass at once.
+// when it is null. The watchdog test's waits pass at once.
 int RunToolInProcess(const std::vector<std::string>& args, const uint8_t* input, size_t inputLen,
                      BoardModel* board, std::string* output = nullptr);
 
