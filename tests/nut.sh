@@ -87,6 +87,7 @@ lost() { "$upsc" "board@127.0.0.1:$port" ups.status 2>&1 | grep -q 'not connecte
 is() { [ "$(status)" = "$1" ]; }
 low() { status | grep -q 'OB DISCHRG LB'; } # upsmon adds FSD once it acts
 shows() { waitfor "$1" is "$2" || fail "upsc never showed '$2' within $1 s (last: $(status))"; }
+alarm_says() { "$upsc" "board@127.0.0.1:$port" ups.alarm 2>/dev/null | grep -q "$1" || fail "ups.alarm does not say '$1'"; }
 # Throughout a stretch of time: never a shutdown, and the driver never lost.
 holds() { # holds SECONDS
   i=0
@@ -149,7 +150,7 @@ END
   shows 10 "OB DISCHRG"
   holds 8 # within vemid's 10 s, nothing changes
   shows 10 ""
-  "$upsc" "board@127.0.0.1:$port" ups.alarm 2>/dev/null | grep -q "no current state" || fail "ups.alarm does not say why"
+  alarm_says "no current state"
   waitfor 15 test -e shutdown || fail "upsmon did not shut down for a UPS on battery it cannot read"
   said="reads lost on battery: an empty ups.status after 10 s, then upsmon's shutdown"
   ;;
@@ -185,7 +186,7 @@ leftover)
   waitfor 10 grep -q "^exit 70" vemid.log || fail "the start did not fail as the board refused the arm"
   start_nut
   shows 10 ""
-  "$upsc" "board@127.0.0.1:$port" ups.alarm 2>/dev/null | grep -q "vemid did not start" || fail "ups.alarm does not say why"
+  alarm_says "vemid did not start"
   holds 8
   said="a failed start replaced a leftover OB DISCHRG LB: no state, no shutdown"
   ;;
@@ -194,7 +195,7 @@ disabled)
   board board.json "exec \$vemid $vemid_args"
   start_nut
   shows 10 "OL ALARM"
-  "$upsc" "board@127.0.0.1:$port" ups.alarm 2>/dev/null | grep -q "no battery backup" || fail "ups.alarm does not say why"
+  alarm_says "no battery backup"
   holds 6
   said="a disabled UPS: upsc shows OL ALARM and the alarm; upsmon acts on neither"
   ;;
