@@ -368,6 +368,11 @@ uint64_t BoardNowMs(const BoardModel* model)
     return (uint64_t)BoardClockMs(model->shared != nullptr ? model->shared : &model->local);
 }
 
+uint64_t BoardNowUs(const BoardModel* model)
+{
+    return (uint64_t)BoardClockUs(model->shared != nullptr ? model->shared : &model->local);
+}
+
 void BoardAdvanceClock(BoardModel* model, uint64_t ms)
 {
     __atomic_add_fetch(&Shared(model)->skippedMs, (int64_t)ms, __ATOMIC_RELAXED);

@@ -45,6 +45,7 @@ uint32_t BoardRequest(BoardModel* model, const void* record);
 // The board's clock in milliseconds since it started: real time plus whatever the
 // fast clock skipped.
 uint64_t BoardNowMs(const BoardModel* model);
+uint64_t BoardNowUs(const BoardModel* model);
 // Fast clock: time passes for the board without waiting.
 void BoardAdvanceClock(BoardModel* model, uint64_t ms);
 // What the fast clock has skipped so far on this board, for every process under it.

@@ -6,6 +6,8 @@
 //   VEMISIM_BOARD       board file; the built-in default board when unset
 //   VEMISIM_TRACE       file that receives one line per request: under vemisim the
 //                       lines go to the shared board, and vemisim writes them
+//   VEMISIM_TRACE_TIMES "1": each trace line begins with the board's clock, in
+//                       milliseconds to the microsecond
 //   VEMISIM_FAST_CLOCK  "1": sleeps pass at once for the program, not for the board
 //   VEMISIM_RECORD      file that receives a recording of every request; the real
 //                       device answers unless VEMISIM_BOARD names a board
@@ -183,10 +185,21 @@ Simulation* Sim()
     const char* shared = getenv("VEMISIM_SHARED");
     if (shared != nullptr && *shared != '\0')
         sim->model.shared = MapSharedBoard(shared);
+    const char* times = getenv("VEMISIM_TRACE_TIMES");
+    bool timed = times != nullptr && strcmp(times, "1") == 0;
     if (tracePath != nullptr && *tracePath != '\0' && sim->model.shared != nullptr) {
         // vemisim writes the lines: a trace file that blocks never holds up a request.
         SharedBoard* board = sim->model.shared;
-        sim->model.trace = [board](const std::string& line) { TraceAppend(board, line); };
+        sim->model.trace = [board, timed](const std::string& line) {
+            if (!timed) {
+                TraceAppend(board, line);
+                return;
+            }
+            int64_t us = BoardClockUs(board);
+            char at[32];
+            snprintf(at, sizeof(at), "%lld.%03lld ", (long long)(us / 1000), (long long)(us % 1000));
+            TraceAppend(board, at + line);
+        };
     } else if (tracePath != nullptr && *tracePath != '\0') {
         sim->traceFd = RealOpen(tracePath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         int fd = sim->traceFd;

@@ -23,13 +23,20 @@ const int64_t kTraceDrainMs = 2000; // at the end, what waits for the trace file
 
 void OnChild(int) {} // caught, not ignored, so that a blocked SIGCHLD stays pending
 
-// vemisim's own lines go where the programs' go, in order with them.
+// vemisim's own lines go where the programs' go, in order with them, with the
+// board's clock where theirs have it.
 void TraceLine(SharedBoard* board, int fd, const std::string& line)
 {
     if (fd < 0)
         return;
+    const char* times = getenv("VEMISIM_TRACE_TIMES");
+    std::string timed = line;
+    if (board != nullptr && times != nullptr && strcmp(times, "1") == 0) {
+        int64_t us = BoardClockUs(board);
+        timed = std::to_string(us / 1000) + "." + std::to_string(1000 + us % 1000).substr(1) + " " + line;
+    }
     if (board != nullptr) {
-        TraceAppend(board, line);
+        TraceAppend(board, timed);
         return;
     }
     std::string text = line + "\n";

@@ -164,6 +164,11 @@ int64_t BoardClockMs(const SharedBoard* board)
     return MonotonicMs() - board->originMs + __atomic_load_n(&board->skippedMs, __ATOMIC_RELAXED);
 }
 
+int64_t BoardClockUs(const SharedBoard* board)
+{
+    return MonotonicUs() - board->originMs * 1000 + __atomic_load_n(&board->skippedMs, __ATOMIC_RELAXED) * 1000;
+}
+
 bool TakeRestart(SharedBoard* board)
 {
     return __atomic_exchange_n(&board->restarted, 1, __ATOMIC_SEQ_CST) == 0;
@@ -184,9 +189,14 @@ void SetRealClock(int (*clockGettime)(clockid_t, struct timespec*))
     sRealClock = clockGettime;
 }
 
-int64_t MonotonicMs(void)
+int64_t MonotonicUs(void)
 {
     struct timespec ts;
     (sRealClock != nullptr ? sRealClock : clock_gettime)(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+    return (int64_t)ts.tv_sec * 1000000 + ts.tv_nsec / 1000;
+}
+
+int64_t MonotonicMs(void)
+{
+    return MonotonicUs() / 1000;
 }

@@ -74,8 +74,10 @@ void TraceAppend(SharedBoard* board, const std::string& line);
 // that counts what was dropped; true when nothing waits any more.
 bool TraceDrain(SharedBoard* board, int fd);
 
-// The board's clock: milliseconds since it started, the fast clock's skips included.
+// The board's clock: milliseconds since it started, the fast clock's skips included;
+// and the same in microseconds.
 int64_t BoardClockMs(const SharedBoard* board);
+int64_t BoardClockUs(const SharedBoard* board);
 
 // The board restarted; true for the one caller that records it.
 bool TakeRestart(SharedBoard* board);
@@ -86,6 +88,7 @@ int64_t WatchdogDeadlineMs(const SharedBoard* board);
 // The host's monotonic clock, in milliseconds. The preload library, whose fast
 // clock shows programs a clock that moves with the board's, hands the real one here.
 int64_t MonotonicMs(void);
+int64_t MonotonicUs(void);
 void SetRealClock(int (*clockGettime)(clockid_t, struct timespec*));
 
 #endif

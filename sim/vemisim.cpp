@@ -23,13 +23,14 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kUsage[] =
-    "usage: vemisim [--board FILE|NAME] [--trace FILE] [--fast-clock]\n"
+    "usage: vemisim [--board FILE|NAME] [--trace FILE [--trace-times]] [--fast-clock]\n"
     "               [--record FILE | --replay FILE] -- COMMAND [ARGS...]\n"
     "       vemisim --list-boards\n"
     "\n"
     "  --board FILE|NAME  board file, or the name of a board of the library\n"
     "                     (default: the built-in default board)\n"
     "  --trace FILE       write one line per request to FILE\n"
+    "  --trace-times      begin each trace line with the board's clock in milliseconds\n"
     "  --fast-clock       sleeps of COMMAND pass at once; the board still sees the time pass\n"
     "  --record FILE      let every request through to the real device and record it\n"
     "                     into FILE (with --board, the board stands in for the device)\n"
@@ -159,7 +160,7 @@ std::string RunLockPath(const char* dir)
 int main(int argc, char** argv)
 {
     std::string board, trace, record, replay;
-    bool fastClock = false;
+    bool fastClock = false, traceTimes = false;
     int i = 1;
     fs::path dir = OwnDirectory();
     fs::path library = FindBoardLibrary(dir);
@@ -184,6 +185,8 @@ int main(int argc, char** argv)
             if (!value(&replay)) return Usage("--replay needs a file");
         } else if (a == "--fast-clock") {
             fastClock = true;
+        } else if (a == "--trace-times") {
+            traceTimes = true;
         } else if (a == "--list-boards") {
             return ListBoards(library);
         } else if (a == "--help" || a == "-h") {
@@ -200,6 +203,8 @@ int main(int argc, char** argv)
         return Usage("no command to run");
     if (!record.empty() && !replay.empty())
         return Usage("--record and --replay exclude each other");
+    if (traceTimes && trace.empty())
+        return Usage("--trace-times needs --trace");
     if (!board.empty() && !replay.empty())
         return Usage("--board and --replay exclude each other");
 
@@ -240,6 +245,10 @@ int main(int argc, char** argv)
     } else {
         unsetenv("VEMISIM_TRACE");
     }
+    if (traceTimes)
+        setenv("VEMISIM_TRACE_TIMES", "1", 1);
+    else
+        unsetenv("VEMISIM_TRACE_TIMES");
     if (!boardPath.empty())
         setenv("VEMISIM_BOARD", boardPath.c_str(), 1);
     else
