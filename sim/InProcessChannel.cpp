@@ -3,18 +3,12 @@
 #include <fcntl.h>
 
 #include "InProcessChannel.h"
-#include "VemiTransport.h"
 
-static BoardModel* sModel = nullptr;
+namespace {
 
-void SimChannelAttach(BoardModel* model)
+int OpenNode(void* context, const char*)
 {
-    sModel = model;
-}
-
-int VemiTransportOpen(const char*)
-{
-    if (sModel == nullptr) {
+    if (context == nullptr) {
         errno = ENOENT;
         return -1;
     }
@@ -22,7 +16,14 @@ int VemiTransportOpen(const char*)
     return node;
 }
 
-uint32_t VemiTransportRequest(int, vemix_struct* request)
+uint32_t Answer(void* context, int, vemix_struct* request)
 {
-    return BoardRequest(sModel, request);
+    return BoardRequest((BoardModel*)context, request);
+}
+
+} // namespace
+
+VemiTransport SimTransport(BoardModel* model)
+{
+    return {model, OpenNode, Answer};
 }

@@ -4,8 +4,10 @@
 #define VEMISIM_IN_PROCESS_CHANNEL_H
 
 #include "BoardModel.h"
+#include "VemiTransport.h"
 
-// The board that answers from now on; null makes opening the node fail.
-void SimChannelAttach(BoardModel* model);
+// A transport answered by `model`; a null model makes opening the node fail
+// (ENOENT, as without a driver).
+VemiTransport SimTransport(BoardModel* model);
 
 #endif

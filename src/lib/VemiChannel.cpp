@@ -3,14 +3,18 @@
 #include <errno.h>
 #include <fcntl.h>
 
-#include "VemiTransport.h"
+VemiChannel VemiChannelOn(const VemiTransport* transport)
+{
+    VemiChannel channel = {transport, -1, nullptr, nullptr};
+    return channel;
+}
 
 int VemiChannelOpen(VemiChannel* channel, const char* path)
 {
-    *channel->fd = VemiTransportOpen(path);
-    if (*channel->fd == -1)
+    errno = 0;
+    channel->fd = channel->transport->open(channel->transport->context, path);
+    if (channel->fd == -1)
         return errno != 0 ? errno : EIO;
-    fcntl(*channel->fd, F_SETFD, FD_CLOEXEC); // a command a program starts has no business with it
     return 0;
 }
 
@@ -18,9 +22,9 @@ uint32_t VemiChannelRequest(VemiChannel* channel, uint32_t group, uint32_t offse
                             void* out, uint32_t outLen, uint32_t* returned)
 {
     vemix_struct request(group, offset, in, inLen, out, outLen, returned, NULL);
-    uint32_t status = channel->beforeRequest != NULL ? channel->beforeRequest() : 0;
-    if (status == 0)
-        status = VemiTransportRequest(*channel->fd, &request);
+    if (channel->beforeRequest != NULL)
+        channel->beforeRequest();
+    uint32_t status = channel->transport->request(channel->transport->context, channel->fd, &request);
     if (status != 0 && channel->afterFailure != NULL)
         channel->afterFailure(status);
     return status;

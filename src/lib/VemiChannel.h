@@ -1,20 +1,24 @@
-// The driver channel: the device node opened once, each request one ioctl on it,
-// its outcome a status code. Nothing here prints: a program that tells a person
-// about its requests watches them through the channel's observer.
+// The driver channel: the device node opened once through the program's transport,
+// each request one call of it, its outcome a status code. Nothing here prints: a
+// program that tells a person about its requests watches them through the
+// channel's observers.
 #ifndef VEMI_CHANNEL_H
 #define VEMI_CHANNEL_H
 
 #include <stdint.h>
 
+#include "VemiTransport.h"
+
 struct VemiChannel {
-    int* fd; // the program's descriptor of the device node, which VemiChannelOpen sets
+    const VemiTransport* transport;
+    int fd; // the device node once VemiChannelOpen opened it; -1 before
     // Called before each request, and after one that failed; either may be null.
-    // A request goes to the driver when beforeRequest returns 0; any other status
-    // is the request's outcome without asking the driver (a daemon's round that
-    // must give way to a stop).
-    uint32_t (*beforeRequest)(void);
+    void (*beforeRequest)(void);
     void (*afterFailure)(uint32_t status);
 };
+
+// A channel on `transport`, not yet open, without observers.
+VemiChannel VemiChannelOn(const VemiTransport* transport);
 
 // Opens the device node (VEMI_DEVICE_PATH): 0, or the error number of the failed
 // open (ENOENT: no driver; EACCES: no permission).

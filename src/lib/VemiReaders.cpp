@@ -81,20 +81,33 @@ void VemiUpsVersionText(const VemiUpsInfo* ups, char* text, size_t size)
     snprintf(text, size, "%u.%02u", ups->version[0], ups->version[1]);
 }
 
-void VemiReadUpsState(VemiChannel* channel, VemiUpsInfo* info)
+uint32_t VemiReadUpsStatus(VemiChannel* channel, VemiUpsInfo* info)
 {
     memset(info, 0, sizeof(*info));
     info->statusRead = Read(channel, kVemiUpsStatus, &info->statusByte, sizeof(info->statusByte), &info->statusReturned);
-    if (!VemiUpsPresent(info))
-        return;
     info->state = VemiUpsStateOf(info->statusByte);
     info->chargePercent = (info->statusByte & 0x0Fu) * 10;
     info->chargeMeant = info->state == kUpsCharging || info->state == kUpsDischarging;
     info->chargeValid = info->chargeMeant && info->chargePercent <= 100;
-    info->versionRead = Read(channel, kVemiUpsVersion, info->version, sizeof(info->version), &info->versionReturned);
-    info->counterRead =
-        Read(channel, kVemiUpsFailCounter, &info->failCounter, sizeof(info->failCounter), &info->counterReturned);
-    info->timesRead = Read(channel, kVemiUpsFailTimes, info->failTimes, sizeof(info->failTimes), &info->timesReturned);
+    return info->statusRead;
+}
+
+uint32_t VemiReadUpsVersion(VemiChannel* channel, VemiUpsInfo* info)
+{
+    return info->versionRead =
+               Read(channel, kVemiUpsVersion, info->version, sizeof(info->version), &info->versionReturned);
+}
+
+uint32_t VemiReadUpsCounter(VemiChannel* channel, VemiUpsInfo* info)
+{
+    return info->counterRead =
+               Read(channel, kVemiUpsFailCounter, &info->failCounter, sizeof(info->failCounter), &info->counterReturned);
+}
+
+uint32_t VemiReadUpsTimes(VemiChannel* channel, VemiUpsInfo* info)
+{
+    return info->timesRead =
+               Read(channel, kVemiUpsFailTimes, info->failTimes, sizeof(info->failTimes), &info->timesReturned);
 }
 
 void VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info)

@@ -79,9 +79,10 @@ uint32_t VemiReadSensor(VemiChannel* channel, uint32_t number, VemiSensorInfo* i
 
 enum VemiUpsState { kUpsDisabled, kUpsCharging, kUpsDischarging, kUpsUnknown };
 
-// The UPS, read in three steps as its report shows it: the state and power-fail
-// data, then each GPIO record. Every value starts at zero and stands as the driver
-// left it, also after a failed read; each read keeps its status.
+// The UPS, read a record at a time as its report shows it: the status (state and
+// charge), then its version, power-fail counter and times, then each GPIO record.
+// VemiReadUpsStatus starts afresh: every value starts at zero and stands as the
+// driver left it, also after a failed read; each read keeps its status.
 struct VemiUpsInfo {
     uint32_t statusRead; // VEMI_NOT_SUPPORTED: the board has no UPS, nothing else is read
     uint8_t statusByte;  // high nibble the state, low nibble the charge in tens of percent
@@ -102,7 +103,10 @@ struct VemiUpsInfo {
     // The bytes each read returned, in the order of the reads above.
     uint32_t statusReturned, versionReturned, counterReturned, timesReturned, gpioReturned, gpioExReturned;
 };
-void VemiReadUpsState(VemiChannel* channel, VemiUpsInfo* info);
+uint32_t VemiReadUpsStatus(VemiChannel* channel, VemiUpsInfo* info);
+uint32_t VemiReadUpsVersion(VemiChannel* channel, VemiUpsInfo* info);
+uint32_t VemiReadUpsCounter(VemiChannel* channel, VemiUpsInfo* info);
+uint32_t VemiReadUpsTimes(VemiChannel* channel, VemiUpsInfo* info);
 void VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info);
 void VemiReadUpsGpioEx(VemiChannel* channel, VemiUpsInfo* info);
 inline bool VemiUpsPresent(const VemiUpsInfo* info)

@@ -1,6 +1,6 @@
-// What each platform supplies to the driver channel: the transport alone. The real
-// one is the ioctl on the device node; tests and fuzz targets supply a simulated
-// board instead.
+// How a request reaches the board: the ioctl on the device node, a simulated board
+// answering in the same process, or a test's fake. Each program chooses one at run
+// time and hands it to its channel; nothing in the library names one.
 #ifndef VEMI_TRANSPORT_H
 #define VEMI_TRANSPORT_H
 
@@ -8,12 +8,17 @@
 
 #include "VemiRequest.h"
 
-// Opens the device node for reading and writing: a descriptor, or -1 with errno set.
-int VemiTransportOpen(const char* path);
+struct VemiTransport {
+    void* context;
+    // Opens the device node for reading and writing: a descriptor, or -1 with errno set.
+    int (*open)(void* context, const char* path);
+    // Hands one request to the board and waits for its answer: 0, or the error
+    // number the driver left.
+    uint32_t (*request)(void* context, int fd, vemix_struct* request);
+};
 
-// Hands one request to the driver and waits for its answer: 0, or the error number
-// the driver left. Uses no stdio and no allocation of its own, so that a signal
-// handler may disarm the watchdog through it.
-uint32_t VemiTransportRequest(int fd, vemix_struct* request);
+// The ioctl on the device node. Its request uses no stdio and no allocation, so
+// that a signal handler may disarm the watchdog through it.
+extern const VemiTransport kVemiIoctlTransport;
 
 #endif

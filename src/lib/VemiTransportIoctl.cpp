@@ -13,17 +13,24 @@ static_assert(VEMI_IOCTL_REQUEST == _IOWR('R', 1, struct vemix_struct),
               "the request number is FreeBSD's read-write ioctl 'R' 1 on vemix_struct");
 #endif
 
-int VemiTransportOpen(const char* path)
+namespace {
+
+// Closed on exec: a command a program starts has no business with the node.
+int OpenNode(void*, const char* path)
 {
-    return open(path, O_RDWR);
+    return open(path, O_RDWR | O_CLOEXEC);
 }
 
 // A request interrupted by a signal is asked again, as SA_RESTART would have the
 // kernel do: EINTR is no answer of the driver's.
-uint32_t VemiTransportRequest(int fd, vemix_struct* request)
+uint32_t Ioctl(void*, int fd, vemix_struct* request)
 {
     while (ioctl(fd, VEMI_IOCTL_REQUEST, request) != 0)
         if (errno != EINTR)
             return (uint32_t)errno;
     return VEMI_SUCCESS;
 }
+
+} // namespace
+
+const VemiTransport kVemiIoctlTransport = {nullptr, OpenNode, Ioctl};

@@ -226,3 +226,11 @@ ReportWriter MetricsReportWriter(MetricsReportState* state, FILE* out, const cha
     w.upsDone = UpsDone;
     return w;
 }
+
+void MetricsReportRelease(MetricsReportState* state)
+{
+    for (MetricsSamples& f : state->samples) {
+        free(f.text);
+        f = MetricsSamples();
+    }
+}

@@ -31,4 +31,7 @@ struct MetricsReportState {
 // its buffers.
 ReportWriter MetricsReportWriter(MetricsReportState* state, FILE* out, const char* version);
 
+// Lets the state's buffers go (a program that keeps none to its end).
+void MetricsReportRelease(MetricsReportState* state);
+
 #endif

@@ -21,6 +21,30 @@ constexpr char kReportUps[] = "ups";
 constexpr char kReportWatchdogTest[] = "watchdog_test";
 constexpr char kReportDirectCall[] = "direct_call";
 
+// A report read one request at a time: a program that must not be held up (vemid)
+// takes a step between its other work; VemiCmd runs each report to its end. Every
+// step hands what it read to the writer at once, so the text shows each line as
+// its read completes, and the last step decides the report's result, the same
+// for every style: the first failure in read order, by the writer's rules for
+// failures and "not supported".
+enum ReportKind { kVersionReport, kSensorReport, kUpsReport, kUserEepromReport };
+struct ReportRead {
+    ReportKind kind;
+    int stage;          // the report's next request
+    bool done;
+    uint32_t result;    // once done
+    VemiVersionInfo version;
+    uint32_t count, sensor, failuresInARow;
+    VemiUpsInfo ups;
+};
+void ReportReadStart(ReportRead* read, ReportKind kind);
+// Issues the report's next request, one, and writes what it read. `read->done`
+// once the report is complete.
+void ReportReadStep(ReportRead* read, VemiChannel* channel, const ReportWriter* w);
+// The report's name in the documents.
+const char* ReportName(ReportKind kind);
+
+// Each report run to its end.
 // The firmware interface's version and the mainboard, which is read only after the
 // version was.
 uint32_t RunVersionReport(VemiChannel* channel, const ReportWriter* w);
@@ -36,6 +60,18 @@ uint32_t RunSensorReport(VemiChannel* channel, const ReportWriter* w);
 uint32_t RunUpsReport(VemiChannel* channel, const ReportWriter* w);
 
 uint32_t RunUserEepromReport(VemiChannel* channel, const ReportWriter* w);
+
+// Reports read in order, a request a step, each between the writer's begin and
+// done records, as RunSteps runs them: a program's whole read of the board.
+struct ReportsRead {
+    const ReportKind* kinds;
+    int count, at;       // the report read now
+    ReportRead read;
+    uint32_t first;      // the first failure, 0 while none
+    bool done;
+};
+void ReportsReadStart(ReportsRead* reads, const ReportKind* kinds, int count, const ReportWriter* w);
+void ReportsReadStep(ReportsRead* reads, VemiChannel* channel, const ReportWriter* w);
 
 // One step of a run.
 struct RunStep {

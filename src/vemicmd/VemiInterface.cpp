@@ -13,11 +13,10 @@ FILE* ChannelOut(void)
     return gVemiOutToStderr ? stderr : stdout; // looked up each time: the watchdog test swaps them
 }
 
-uint32_t TraceRequest(void)
+void TraceRequest(void)
 {
     if (gDebugMode)
         fprintf(ChannelOut(), "VemiIoCall\n");
-    return 0;
 }
 
 // A failed ioctl returns -1; the trace shows that and the error number it left.
@@ -30,7 +29,7 @@ void TraceFailure(uint32_t status)
 } // namespace
 
 int gVemix_dev = 0;
-VemiChannel gVemiChannel = {&gVemix_dev, TraceRequest, TraceFailure};
+VemiChannel gVemiChannel = {nullptr, -1, TraceRequest, TraceFailure};
 bool gDebugMode = false;
 bool gVemiOutToStderr = false;
 bool gVemiOpenMessage = true;
@@ -40,6 +39,7 @@ void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line) = NU
 int32_t VemiInit(void)
 {
     gVemiOpenError = VemiChannelOpen(&gVemiChannel, VEMI_DEVICE_PATH);
+    gVemix_dev = gVemiChannel.fd;
     if (gVemiOpenError != 0) {
         if (gVemiOpenMessage)
             fprintf(ChannelOut(), "Open '%s' failed\n", VEMI_DEVICE_PATH);
@@ -75,9 +75,15 @@ void PrintVemiError(const char* what, uint32_t status)
         printf("%s\n", line);
 }
 
+void VemiUseTransport(const VemiTransport* transport)
+{
+    gVemiChannel.transport = transport;
+}
+
 void ResetVemiInterface(void)
 {
     gVemix_dev = 0;
+    gVemiChannel.fd = -1;
     gDebugMode = false;
     gVemiOutToStderr = false;
     gVemiOpenMessage = true;

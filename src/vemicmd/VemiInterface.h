@@ -20,6 +20,10 @@ extern int gVemiOpenError;    // the error number of VemiInit's failed open; 0 o
 // When set, PrintVemiError hands its line to this instead of printing it.
 extern void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line);
 
+// The transport every request takes from now on; the program chooses it before
+// VemiInit (the ioctl; a simulated board in-process for tests).
+void VemiUseTransport(const VemiTransport* transport);
+
 // Opens the device node. 0 on success; prints a message and returns VEMI_OPEN_FAILED
 // (-1) when it cannot.
 int32_t VemiInit(void);

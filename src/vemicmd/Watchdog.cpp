@@ -56,7 +56,8 @@ void DisarmFromHandler(void)
     uint8_t off = 0;
     uint32_t returned = 0;
     vemix_struct request(kVemiWdtTime.group, kVemiWdtTime.offset, &off, 1, NULL, 0, &returned, NULL);
-    uint32_t status = VemiTransportRequest(gVemix_dev, &request);
+    const VemiTransport* transport = gVemiChannel.transport;
+    uint32_t status = transport->request(transport->context, gVemix_dev, &request);
     RestoreTerminalFromHandler();
     const char* line = status == 0 ? "Disabling Wdt succeeded\n" : "Disabling Wdt failed\n";
     struct pollfd out = {MachineOutput() ? STDERR_FILENO : STDOUT_FILENO, POLLOUT, 0};

@@ -9,9 +9,6 @@
 #include <unistd.h>
 
 #include "Log.h"
-#include "MonotonicClock.h"
-#include "SignalWait.h"
-#include "StopSignals.h"
 
 extern char** environ;
 
@@ -19,8 +16,7 @@ namespace {
 
 const int kLinesLoggedPerCheck = 20; // a check that floods its output is cut short in the log
 
-// The check starts with every signal at its default and none blocked, whatever
-// vemid ignores or holds back for itself.
+// The check starts with every signal at its default and none blocked.
 void PrepareAttributes(posix_spawnattr_t* attr)
 {
     posix_spawnattr_init(attr);
@@ -43,7 +39,8 @@ void LogLine(HealthCheck* c)
     c->lineLength = 0;
 }
 
-// What the check wrote, a line at a time; never waits.
+// What the check wrote, a line at a time; never waits. At the end of its output
+// (the check ended, or closed it) the last line goes too.
 void ReadOutput(HealthCheck* c, bool toTheEnd)
 {
     if (c->output < 0)
@@ -58,51 +55,42 @@ void ReadOutput(HealthCheck* c, bool toTheEnd)
                 c->line[c->lineLength++] = buf[i] == '\t' ? ' ' : buf[i];
         }
     }
-    if (toTheEnd) {
-        LogLine(c);
-        if (c->linesLogged > kLinesLoggedPerCheck)
-            Log(kLogInfo, "health check: %d more lines not logged", c->linesLogged - kLinesLoggedPerCheck);
-        c->linesLogged = 0;
-        close(c->output);
-        c->output = -1;
-    }
-}
-
-void Finish(HealthCheck* c, CheckOutcome outcome, int detail, int64_t nowMs)
-{
-    ReadOutput(c, true);
-    c->pid = 0;
-    c->finished = true;
-    c->outcome = outcome;
-    c->detail = detail;
-    c->durationMs = nowMs - c->startedMs;
+    if (!toTheEnd && n != 0)
+        return;
+    LogLine(c);
+    if (c->linesLogged > kLinesLoggedPerCheck)
+        Log(kLogInfo, "health check: %d more lines not logged", c->linesLogged - kLinesLoggedPerCheck);
+    c->linesLogged = 0;
+    close(c->output);
+    c->output = -1;
 }
 
 // The check's leader and everything it left in its group: killed while the leader
 // is not yet reaped, so that the group's id cannot have been given to another.
-void KillGroupAndReap(pid_t pid, int* status)
+int KillGroupAndReap(HealthCheck* c)
 {
-    kill(-pid, SIGKILL);
-    while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
+    int status = 0;
+    kill(-c->pid, SIGKILL);
+    while (waitpid(c->pid, &status, 0) < 0 && errno == EINTR) {
     }
+    ReadOutput(c, true);
+    c->pid = 0;
+    return status;
 }
 
 } // namespace
 
-void HealthCheckInit(HealthCheck* c, const char* command, const char* folder, int limitSeconds, bool logOutput)
+void HealthCheckInit(HealthCheck* c, const char* command, const char* folder, bool logOutput)
 {
     *c = HealthCheck();
     c->command = command;
     c->folder = folder;
-    c->limitMs = limitSeconds * 1000LL;
     c->logOutput = logOutput;
     c->output = -1;
 }
 
-bool HealthCheckStart(HealthCheck* c, int64_t nowMs)
+int HealthCheckStart(HealthCheck* c)
 {
-    if (c->pid != 0)
-        return true;
     int pipeFds[2] = {-1, -1};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -126,65 +114,37 @@ bool HealthCheckStart(HealthCheck* c, int64_t nowMs)
     posix_spawn_file_actions_destroy(&actions);
     if (pipeFds[1] >= 0)
         close(pipeFds[1]);
-    c->startedMs = nowMs;
     if (error != 0) {
         if (pipeFds[0] >= 0)
             close(pipeFds[0]);
-        Finish(c, kCheckNotRun, error, nowMs);
-        return false;
+        return error;
     }
     c->pid = pid;
     c->output = pipeFds[0];
-    return true;
+    return 0;
 }
 
-bool HealthCheckPoll(HealthCheck* c, int64_t nowMs)
+bool HealthCheckEnded(HealthCheck* c, int* exitStatus)
 {
     if (c->pid == 0)
         return false;
     ReadOutput(c, false);
     siginfo_t info;
     memset(&info, 0, sizeof(info));
-    int status = 0;
-    if (waitid(P_PID, (id_t)c->pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == c->pid) {
-        KillGroupAndReap(c->pid, &status);
-        bool exited = WIFEXITED(status);
-        int code = exited ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        Finish(c, exited && code == 0 ? kCheckPassed : kCheckFailed, code, nowMs);
-        return true;
-    }
-    if (nowMs >= HealthCheckDeadline(c)) {
-        KillGroupAndReap(c->pid, &status);
-        Finish(c, kCheckTimedOut, 0, nowMs);
-        return true;
-    }
-    return false;
+    if (waitid(P_PID, (id_t)c->pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != c->pid)
+        return false;
+    int status = KillGroupAndReap(c);
+    *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return true;
 }
 
-int64_t HealthCheckDeadline(const HealthCheck* c)
+void HealthCheckKill(HealthCheck* c)
 {
-    return c->pid != 0 ? c->startedMs + c->limitMs : 0;
+    if (c->pid != 0)
+        KillGroupAndReap(c);
 }
 
-void HealthCheckStop(HealthCheck* c)
+void HealthCheckReadOutput(HealthCheck* c)
 {
-    if (c->pid == 0)
-        return;
-    int status;
-    KillGroupAndReap(c->pid, &status);
-    Finish(c, kCheckFailed, 128 + SIGKILL, VemiNowMs());
-}
-
-CheckOutcome HealthCheckRunOnce(HealthCheck* c)
-{
-    if (!HealthCheckStart(c, VemiNowMs()))
-        return c->outcome;
-    while (!HealthCheckPoll(c, VemiNowMs())) {
-        if (gStopSignal != 0) {
-            HealthCheckStop(c);
-            return c->outcome;
-        }
-        VemiWaitUnder(NULL, 0, VemiNowMs() + 20, StopSignalsOpen());
-    }
-    return c->outcome;
+    ReadOutput(c, false);
 }

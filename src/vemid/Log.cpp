@@ -20,6 +20,7 @@ int sStderrUpTo = kLogNone; // the least urgent level standard error takes
 int sSyslog = -1;     // a datagram socket of this process's own, that never blocks
 bool sSyslogWanted = false;
 unsigned sDropped = 0; // messages the log did not take
+bool sGuarded = true;  // a write to standard error is cut short by vemid's timer
 
 void ConnectSyslog(void)
 {
@@ -71,9 +72,11 @@ bool WriteNow(int fd, const char* text, size_t len)
     struct pollfd p = {fd, POLLOUT, 0};
     if (poll(&p, 1, 0) != 1 || !(p.revents & POLLOUT))
         return false;
-    GuardWrite(true); // writable is no promise that the whole line fits
+    if (sGuarded)
+        GuardWrite(true); // writable is no promise that the whole line fits
     bool written = write(fd, text, len) == (ssize_t)len;
-    GuardWrite(false);
+    if (sGuarded)
+        GuardWrite(false);
     return written;
 }
 
@@ -113,6 +116,13 @@ void Log(LogLevel level, const char* format, ...)
         taken = WriteNow(STDERR_FILENO, line, (size_t)len) || taken;
     }
     sDropped = taken || !wanted ? 0 : sDropped + 1;
+}
+
+void LogForked(void)
+{
+    sSyslog = -1;
+    sDropped = 0;
+    sGuarded = false;
 }
 
 bool LogAllowed(LogThrottle* t, int64_t nowMs)

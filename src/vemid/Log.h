@@ -12,6 +12,9 @@ enum LogLevel { kLogNone = -1, kLogError = 3, kLogWarning = 4, kLogNotice = 5, k
 // standard error too.
 void LogOpen(LogLevel standardErrorUpTo);
 void Log(LogLevel level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// In a process forked from vemid whose descriptors were closed: the log's socket
+// is opened anew when it logs, and a write to standard error is not guarded.
+void LogForked(void);
 
 // A message that repeats while a condition lasts: the first time, then at most
 // once a minute (the caller says how often it happened since).

@@ -6,16 +6,21 @@
 #include <string.h>
 
 #include "AtomicFile.h"
-#include "Log.h"
-#include "MetricsReport.h"
 #include "PromWriter.h"
 #include "ReservedFile.h"
-#include "Reports.h"
 #include "ToolVersion.h"
 
 namespace {
 
 const char kSuccessFamily[] = "# HELP vemi_success ";
+const ReportKind kReports[] = {kVersionReport, kSensorReport, kUpsReport};
+
+// The requests of a read cut short: each fails at once, without the driver.
+uint32_t CutShort(void*, int, vemix_struct*)
+{
+    return ETIMEDOUT;
+}
+const VemiTransport kCutShort = {nullptr, nullptr, CutShort};
 
 void Own(FILE* out, const char* name, const char* type, const char* help, const char* value)
 {
@@ -32,7 +37,60 @@ void OwnNumber(FILE* out, const char* name, const char* type, const char* help, 
     Own(out, name, type, help, text);
 }
 
-void OwnFamilies(FILE* out, const KeeperCounters* c, unsigned shadowingFiles)
+void BeginRead(MetricsFile* f, int64_t nowMs)
+{
+    f->text = NULL;
+    f->length = 0;
+    f->out = open_memstream(&f->text, &f->length);
+    if (f->out == NULL) {
+        f->nextRead = nowMs + 1000;
+        return;
+    }
+    f->w = MetricsReportWriter(&f->report, f->out, VEMI_VERSION_TEXT);
+    WriteBegin(&f->w);
+    ReportsReadStart(&f->reads, kReports, 3, &f->w);
+    f->reading = true;
+    f->readDone = false;
+    f->readStartMs = nowMs;
+    f->readRequests = 0;
+}
+
+// The read is complete: its document ends, and stands as the board's metrics.
+void EndRead(MetricsFile* f)
+{
+    WRITE(&f->w, end, f->reads.first == 0 ? 0 : 1);
+    bool whole = fclose(f->out) == 0 && f->text != NULL && strstr(f->text, kSuccessFamily) != NULL;
+    f->out = NULL;
+    if (whole) {
+        free(f->board);
+        f->board = f->text;
+        f->boardLength = f->length;
+    } else {
+        free(f->text);
+    }
+    f->text = NULL;
+    f->readDone = true;
+}
+
+void ReadStep(MetricsFile* f, VemiChannel* channel, int64_t nowMs)
+{
+    if (nowMs - f->readStartMs > kMetricsReadLimitMs || f->readRequests >= kMetricsReadLimitRequests) {
+        if (LogAllowed(&f->cutLog, nowMs))
+            Log(kLogWarning, "the metrics' read of the board was cut short after %u requests", f->readRequests);
+        VemiChannel cut = VemiChannelOn(&kCutShort);
+        while (!f->reads.done)
+            ReportsReadStep(&f->reads, &cut, &f->w);
+    } else {
+        f->readRequests++;
+        ReportsReadStep(&f->reads, channel, &f->w);
+    }
+    if (f->reads.done)
+        EndRead(f);
+}
+
+} // namespace
+
+void WriteOwnFamilies(FILE* out, const KeeperCounters* c, unsigned shadowingFiles)
 {
     OwnNumber(out, "vemid_metrics_shadowing_files", "gauge",
               "Other files in this file's folder that write vemi_ series, which node_exporter serves from one file "
@@ -54,39 +112,54 @@ void OwnFamilies(FILE* out, const KeeperCounters* c, unsigned shadowingFiles)
         seconds);
 }
 
-} // namespace
-
-void MetricsFileStart(MetricsFile* f, const char* path)
+void MetricsFileStart(MetricsFile* f, const char* path, int64_t nowMs)
 {
     *f = MetricsFile(); // the writer's state zeroed too, as it must be before its first use
     f->path = path;
+    f->nextRead = nowMs;
     RemoveLeftoverTemporaries(path);
 }
 
-void MetricsFileRead(MetricsFile* f, VemiChannel* channel, volatile const sig_atomic_t* abandon)
+int64_t MetricsFileDue(const MetricsFile* f)
 {
-    char* text = NULL;
-    size_t length = 0;
-    FILE* out = open_memstream(&text, &length);
-    if (out == NULL)
-        return;
-    ReportWriter w = MetricsReportWriter(&f->report, out, VEMI_VERSION_TEXT);
-    WriteBegin(&w);
-    BoardReportCall calls[] = {{RunVersionReport, channel, &w}, {RunSensorReport, channel, &w},
-                               {RunUpsReport, channel, &w}};
-    const RunStep steps[] = {{kReportVersion, RunBoardReport, &calls[0], false},
-                             {kReportSensors, RunBoardReport, &calls[1], false},
-                             {kReportUps, RunBoardReport, &calls[2], false}};
-    uint32_t first = RunSteps(&w, steps, 3);
-    WRITE(&w, end, first == 0 ? 0 : 1);
-    bool whole = fclose(out) == 0 && *abandon == 0 && text != NULL && strstr(text, kSuccessFamily) != NULL;
-    if (!whole) {
-        free(text);
+    return f->reading ? f->readStartMs : f->nextRead; // a read under way goes on at once
+}
+
+void MetricsFileStep(MetricsFile* f, VemiChannel* channel, const KeeperCounters* c, int64_t nowMs, int64_t roundMs)
+{
+    if (!f->reading) {
+        BeginRead(f, nowMs);
+        if (!f->reading)
+            return;
+    }
+    if (!f->readDone) {
+        ReadStep(f, channel, nowMs);
         return;
     }
+    // Written in a step of its own, so that a feed due meanwhile goes first.
+    MetricsFileWrite(f, c, nowMs);
+    f->reading = false;
+    f->nextRead = f->readStartMs + roundMs > nowMs ? f->readStartMs + roundMs : nowMs + roundMs;
+}
+
+void MetricsFileAbandon(MetricsFile* f)
+{
+    if (!f->reading)
+        return;
+    if (f->out != NULL)
+        fclose(f->out);
+    free(f->text);
+    f->out = NULL;
+    f->text = NULL;
+    f->reading = false;
+}
+
+void MetricsFileClose(MetricsFile* f)
+{
+    MetricsFileAbandon(f);
     free(f->board);
-    f->board = text;
-    f->boardLength = length;
+    f->board = NULL;
+    MetricsReportRelease(&f->report);
 }
 
 void MetricsFileWrite(MetricsFile* f, const KeeperCounters* c, int64_t nowMs)
@@ -101,7 +174,7 @@ void MetricsFileWrite(MetricsFile* f, const KeeperCounters* c, int64_t nowMs)
     ShadowsScan(&f->shadows, f->path, nowMs);
     const char* success = strstr(f->board, kSuccessFamily);
     fwrite(f->board, 1, (size_t)(success - f->board), out);
-    OwnFamilies(out, c, f->shadows.count);
+    WriteOwnFamilies(out, c, f->shadows.count);
     fputs(success, out);
     bool ready = fclose(out) == 0 && text != NULL;
     if (ready && WriteFileWhole(f->path, text, length)) {

@@ -120,7 +120,7 @@ void ShadowsScan(ShadowWatch* w, const char* path, int64_t nowMs)
         if (!shadows)
             continue;
         if (count < (unsigned)kShadowNamesLogged) {
-            snprintf(names[count], sizeof(names[count]), "%s", e->d_name);
+            snprintf(names[count], sizeof(names[count]), "%.63s", e->d_name);
             changed = changed || count >= w->count || strcmp(names[count], w->names[count]) != 0;
         }
         count++;

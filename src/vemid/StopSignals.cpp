@@ -86,16 +86,6 @@ const sigset_t* StopSignalsOpen(void)
     return &sOpen;
 }
 
-bool StopRequested(void)
-{
-    if (gStopSignal == 0 && sInstalled) { // a held signal that waits is taken now
-        sigset_t held;
-        sigprocmask(SIG_SETMASK, &sOpen, &held);
-        sigprocmask(SIG_SETMASK, &held, nullptr);
-    }
-    return gStopSignal != 0;
-}
-
 void GuardWrite(bool on)
 {
     if (!sInstalled)

@@ -14,12 +14,9 @@
 extern volatile sig_atomic_t gStopSignal;
 
 // Installs the handling above, and holds the stop signals back except where
-// vemid waits (StopSignalsOpen), so that none is lost between a look and a wait;
-// SIGCHLD, the end of a health check, wakes the wait too.
+// vemid waits (StopSignalsOpen), so that none is lost between a look and a wait.
 void InstallStopSignals(void);
 const sigset_t* StopSignalsOpen(void); // the mask to wait under
-// Takes a stop signal that is held back, between two requests of a long read.
-bool StopRequested(void);
 
 // A write that may block (standard error on a terminal stopped by Ctrl-S, a full
 // pipe) goes between GuardWrite(true) and GuardWrite(false): past 50 ms it is

@@ -8,10 +8,37 @@
 #include <unistd.h>
 #ifdef __FreeBSD__
 #include <sys/rtprio.h>
+#else
+#include <sched.h>
 #endif
 
 #include "Log.h"
-#include "Options.h"
+#include "VemidOptions.h"
+
+#ifndef __FreeBSD__
+namespace {
+
+// Linux: the lowest real-time priority, above every process of the normal class,
+// where the system permits it. A process of that class that never blocks holds its
+// CPU: the kernel kills one that runs this long without a blocking call, and the
+// watchdog then does what it is for. Its children (the check helper started anew)
+// start in the normal class.
+const rlim_t kRealTimeLimitUs = 5000000;
+
+bool RealTimePriority(void)
+{
+    struct rlimit limit = {kRealTimeLimitUs, kRealTimeLimitUs};
+    struct sched_param param = {};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    if (setrlimit(RLIMIT_RTTIME, &limit) != 0 || sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &param) != 0) {
+        Log(kLogNotice, "no real-time priority: %s", strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+#endif
 
 void LockMemoryAndRaisePriority(void)
 {
@@ -22,7 +49,7 @@ void LockMemoryAndRaisePriority(void)
     if (rtprio(RTP_SET, 0, &rtp) != 0)
         Log(kLogNotice, "no real-time priority: %s", strerror(errno));
 #else
-    if (setpriority(PRIO_PROCESS, 0, -20) != 0)
+    if (!RealTimePriority() && setpriority(PRIO_PROCESS, 0, -20) != 0)
         Log(kLogNotice, "priority not raised: %s", strerror(errno));
 #endif
 }

@@ -6,16 +6,18 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "HealthCheck.h"
+#include "CheckHelper.h"
 #include "Keeper.h"
 #include "LockFile.h"
 #include "Log.h"
 #include "Metrics.h"
 #include "MonotonicClock.h"
-#include "Options.h"
+#include "VemidOptions.h"
+#include "RealWorld.h"
 #include "StopSignals.h"
 #include "System.h"
 #include "UpsFile.h"
+#include "UpsWatch.h"
 #include "VemiReaders.h"
 #include "VemiRequest.h"
 
@@ -24,26 +26,39 @@ namespace {
 struct Start {
     const VemidOptions* o;
     LockFile pidFile; // the lock on the watchdog, unless -n
-    UpsFile ups;
+    UpsWatch ups;
+    UpsFile upsFile;
+    CheckHelper helper;
 };
 
-// A start that failed: the UPS file claims no state, the pidfile goes. With a stop
-// signal behind it, vemid ends by that signal.
-int Refused(Start* s, int status)
+// A start that failed: NUT is told there is no state, the pidfile goes. With a
+// stop signal behind it, vemid ends by that signal.
+int Refused(Start* s, int status, int stopSignal)
 {
     if (s->o->upsFile != NULL)
-        UpsFileStop(&s->ups, "vemid did not start: no UPS state");
+        UpsWatchNoState(&s->ups, "vemid did not start: no UPS state", VemiNowMs());
+    CheckHelperEnd(&s->helper);
     LockFileRelease(&s->pidFile);
-    int sig = gStopSignal;
-    if (sig != 0) {
-        signal(sig, SIG_DFL);
+    if (stopSignal != 0) {
+        signal(stopSignal, SIG_DFL);
         sigset_t only;
         sigemptyset(&only);
-        sigaddset(&only, sig);
+        sigaddset(&only, stopSignal);
         sigprocmask(SIG_UNBLOCK, &only, NULL);
-        raise(sig);
+        raise(stopSignal);
     }
     return status;
+}
+
+const char* CannotRun(const CheckReport* check)
+{
+    if (check->outcome == kCheckNotRun)
+        return strerror(check->detail);
+    if (check->outcome == kCheckFailed && check->detail == 127)
+        return "exit 127: not found";
+    if (check->outcome == kCheckFailed && check->detail == 126)
+        return "exit 126: not executable";
+    return NULL;
 }
 
 } // namespace
@@ -55,7 +70,7 @@ int main(int argc, char** argv)
         return rc;
     LogOpen(o.foreground ? kLogInfo : kLogError); // a start that fails says why where it was started
 
-    Start s = {&o, LockFile(), UpsFile()};
+    Start s = {&o, LockFile(), UpsWatch(), UpsFile(), CheckHelper()};
     long holder = 0;
     char why[96];
     LockFileResult taken = LockFileTake(&s.pidFile, o.pidFile, &holder, why, sizeof(why));
@@ -67,43 +82,46 @@ int main(int argc, char** argv)
     if (taken != kLockTaken)
         return taken == kLockHeld ? VEMID_EXIT_RUNNING : VEMID_EXIT_OSERR;
     // Ours now: whatever an earlier run left is replaced by a file that claims no state.
-    if (o.upsFile != NULL)
-        UpsFileStart(&s.ups, o.upsFile, o.lowBatteryPercent);
+    UpsWatchInit(&s.ups, o.lowBatteryPercent, o.upsSeconds, VemiNowMs());
+    if (o.upsFile != NULL && UpsFileStart(&s.upsFile, o.upsFile, &s.ups.state))
+        UpsWatchAddSink(&s.ups, UpsFileSink(&s.upsFile));
     MetricsFile metrics;
     if (o.metricsFile != NULL)
-        MetricsFileStart(&metrics, o.metricsFile);
+        MetricsFileStart(&metrics, o.metricsFile, VemiNowMs());
+    // The checks' helper, before vemid raises its priority and locks its memory.
+    CheckHelperInit(&s.helper, o.check, o.startFolder, o.foreground);
+    if (o.check != NULL && !CheckHelperStart(&s.helper))
+        Log(kLogError, "the health check's helper cannot start: %s", strerror(errno));
     InstallStopSignals();
 
+    VemiChannel channel = VemiChannelOn(&kVemiIoctlTransport);
+    KeeperWorld world = RealWorld(o.check != NULL ? &s.helper : NULL);
+    KeeperParts parts = {&channel, o.upsFile != NULL ? &s.ups : NULL, o.metricsFile != NULL ? &metrics : NULL};
+    Keeper keeper;
+    KeeperInit(&keeper, &o, &world, &parts);
     // A check that cannot run would let the machine restart at every boot: refused.
-    HealthCheck check;
     if (o.check != NULL) {
-        HealthCheckInit(&check, o.check, o.startFolder, o.checkSeconds, o.foreground);
-        HealthCheckRunOnce(&check);
-        if (gStopSignal != 0)
-            return Refused(&s, 0);
-        if (HealthCheckCannotRun(&check)) {
-            Log(kLogError, "the health check cannot run (%s): not started",
-                check.outcome == kCheckNotRun ? strerror(check.detail)
-                : check.detail == 127        ? "exit 127: not found"
-                                             : "exit 126: not executable");
-            return Refused(&s, VEMID_EXIT_CONFIG);
+        KeeperFirstCheck(&keeper);
+        if (keeper.stopSignal != 0)
+            return Refused(&s, 0, keeper.stopSignal);
+        if (const char* cannot = CannotRun(&keeper.latest)) {
+            Log(kLogError, "the health check cannot run (%s): not started", cannot);
+            return Refused(&s, VEMID_EXIT_CONFIG, 0);
         }
     }
-    int device = -1;
-    VemiChannel channel = {&device, NULL, NULL};
     int error = VemiChannelOpen(&channel, VEMI_DEVICE_PATH);
     if (error != 0) {
         Log(kLogError, "cannot open %s: %s", VEMI_DEVICE_PATH, strerror(error));
-        return Refused(&s, VEMID_EXIT_UNAVAILABLE);
+        return Refused(&s, VEMID_EXIT_UNAVAILABLE, 0);
     }
-    if (!o.neverArm && (error = ArmWatchdog(&o, &channel)) != 0)
-        return Refused(&s, error);
+    if (!o.neverArm && (error = KeeperArm(&keeper)) != 0)
+        return Refused(&s, error, keeper.stopSignal);
     // NUT's driver finds the board's state once the start returns.
     if (o.upsFile != NULL) {
         VemiMainboardInfo board;
         VemiReadMainboard(&channel, &board);
-        UpsFileSetBoard(&s.ups, &board);
-        UpsFileRound(&s.ups, &channel, VemiNowMs(), o.upsSeconds * 1000LL);
+        UpsWatchSetBoard(&s.ups, &board);
+        UpsWatchRound(&s.ups, &channel, VemiNowMs());
     }
     // Armed before detaching: a start that fails shows in the start's exit status.
     if (!o.foreground && !Detach())
@@ -115,11 +133,14 @@ int main(int argc, char** argv)
     StartComplete();
     LockMemoryAndRaisePriority();
 
-    KeeperParts parts = {&channel, o.check != NULL ? &check : NULL, o.upsFile != NULL ? &s.ups : NULL,
-                         o.metricsFile != NULL ? &metrics : NULL};
-    int status = KeepWatchdog(&o, &parts);
-    if (o.upsFile != NULL)
-        UpsFileStop(&s.ups, "vemid stopped: no UPS state");
+    int status = KeeperRun(&keeper);
+    if (o.upsFile != NULL) {
+        UpsWatchNoState(&s.ups, "vemid stopped: no UPS state", VemiNowMs());
+        UpsFileClose(&s.upsFile);
+    }
+    if (o.metricsFile != NULL)
+        MetricsFileClose(&metrics);
+    CheckHelperEnd(&s.helper);
     LockFileRelease(&s.pidFile);
     return status;
 }

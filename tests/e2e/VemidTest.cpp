@@ -1,7 +1,8 @@
 // vemid under the simulated board, with -t 3 -s 1 (a restart 3 s after the last
-// feed), in real time: each way it feeds, stops, refuses and fails, and the UPS
-// file NUT reads. What a case says of the trace: how many restarts the board
-// recorded, and lines it holds or lacks.
+// feed), in real time: what needs real processes (signals, the check helper, the
+// pidfile, detaching, the files NUT and node_exporter read). Its decisions are
+// tested on a virtual clock (KeeperTest). What a case says of the trace: how many
+// restarts the board recorded, and lines it holds or lacks.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -146,25 +147,8 @@ TEST_P(Vemid, Case)
 
 const char kBusyStart[] = R"({"faults": [{"group": "0x6000", "status": "0x708"}]})";
 const char kBusyFeeds[] = R"({"faults": [{"group": "0x6000", "offset": 6, "sequence": [0, "0x708", "0x708", 0]}]})";
-const char kFeedsFailForGood[] = R"({"faults": [{"group": "0x6000", "offset": 6, "sequence": [0, "0x708"]}]})";
-const char kDisarmBusyOnce[] = R"({"faults": [{"group": "0x6000", "offset": 0, "sequence": [0, "0x708", 0]}]})";
-const char kDisarmBusyForGood[] =
-    R"({"faults": [{"group": "0x6000", "offset": 0, "sequence": [0, "0x708", "0x708", "0x708", "0x708", 0]}]})";
 const char kArmRefused[] = R"({"faults": [{"group": "0x6000", "offset": 0, "status": "0x703"}]})";
-const char kStatusLost[] = R"({"ups": {"timeline": [{"at": 0, "status": "0xC7"}, {"at": 2000, "status": "0x25"}]}})";
-// On battery, and the UPS busy for 8 reads: plausible while it switches over.
-const char kUpsBusyAWhile[] = R"({"ups": {"status": "0xD9"}, "faults": [{"group": "0x5000", "offset": 1,
-    "sequence": [0, 0, "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", 0]}]})";
-const char kChargeFalls[] = R"({"ups": {"timeline": [{"at": 0, "status": "0xD9"}, {"at": 1500, "status": "0xD8"},
-    {"at": 3000, "status": "0xD7"}]}})";
 const char kSensorsFail[] = R"({"faults": [{"group": "0x2000", "status": "0x708"}]})";
-// A firmware that counts a hundred thousand sensors and answers every read. At
-// 50 ms a read, a cut within the test's 12 s is the read's time bound (about 200
-// reads, fewer on a loaded machine), never its count bound of 1100.
-const char kManySlowSensors[] = R"({"sensorCount": 100000, "sensorsRepeat": true,
-    "faults": [{"group": "0x2000", "delay": 50}]})";
-const char kManyVerySlowSensors[] = R"({"sensorCount": 100000, "sensorsRepeat": true,
-    "faults": [{"group": "0x2000", "delay": 2000}]})";
 
 const std::string kStopped = "ups.status: \"\"\nups.alarm: \"vemid stopped: no UPS state\"";
 
@@ -182,23 +166,6 @@ const Case kCases[] = {
      {After(1500, Step::kSignal, "", SIGSEGV)}, {0, 0, {"0x6000/0x0 in=00", "event watchdog disarmed"}}},
     {"AnAlarmSentByAnotherProcessIsAStop", "", {"/bin/sh", "-c", kExecVemid},
      {After(1500, Step::kSignal, "", SIGALRM)}, {0, 0, {"0x6000/0x0 in=00", "event watchdog disarmed"}}},
-    {"ABusyDisarmIsAskedAgain", kDisarmBusyOnce, {"/bin/sh", "-c", kExecVemid},
-     {After(1500, Step::kSignal, "", SIGTERM)},
-     {0, 0, {"0x6000/0x0 in=00 out=0 status=0x708", "event watchdog disarmed"}}, false, Output::kCapture, 1300,
-     4000, {"stays armed"}, {{"0x6000/0x0 in=00", 2}}},
-    {"ADisarmBusyForGoodKeepsTheFeedsGoing", kDisarmBusyForGood, {"/bin/sh", "-c", kExecVemid},
-     {After(1500, Step::kSignal, "", SIGTERM), After(5500, Step::kSignal, "", SIGTERM)},
-     {0, 0, {"event watchdog disarmed", "at most 1 s without one"}, {}, 
-      {"Disarming failed: Device Busy: the watchdog stays armed and fed"}}, false, Output::kCapture, 0, 0, {},
-     {{"0x6000/0x0 in=00 out=0 status=0x708", 4}}},
-    {"ForARebootTheWatchdogStaysArmedForTheShutdownTime", "", {"/bin/sh", "-c", kExecVemid + " -x 2"},
-     {After(1500, Step::kSignal, "", SIGUSR1)},
-     {124, 1, {"0x6000/0x0 in=02", "event restart: watchdog left armed (2 s)"}, {}, {"stopping for a reboot"}}},
-    {"PoweringOffOnBatteryDisarms", "", {"/bin/sh", "-c", kExecVemid + " -x 2 -P killpower"},
-     {After(1000, Step::kShell, "touch killpower"), After(500, Step::kSignal, "", SIGUSR1)},
-     {0, 0, {"0x6000/0x0 in=00"}, {"0x6000/0x0 in=02"}, {"(powering off on battery)"}}},
-    {"AFailingCheckStopsTheFeeds", "", {"/bin/sh", "-c", kExecVemid + " -e false"}, {},
-     {124, 1, {"event restart: watchdog expired after 3 s"}, {"0x6000/0x6"}, {"health check failed (exit 1)"}}},
     {"AHangingCheckIsKilledWithItsGroup", "",
      {"/bin/sh", "-c", "exec {vemid} -d -t 4 -s 1 -T 1 -e 'test -e hang || exit 0; (sleep 1.5; touch late) & sleep 30'"},
      {After(200, Step::kShell, "touch hang")},
@@ -207,6 +174,14 @@ const Case kCases[] = {
     {"WhatACheckLeavesInItsGroupEndsWithIt", "",
      {"/bin/sh", "-c", kExecVemid + " -e '(sleep 1; touch late) & exit 0'"},
      {After(3000, Step::kSignal, "", SIGTERM)}, {0, 0, {"event watchdog disarmed"}, {}, {}, {}, {{"late", ""}}}},
+    // The check's helper runs each check at normal priority, whatever vemid's; one
+    // that is killed is started again, and the feeds go on.
+    {"TheChecksHelperRunsThemAtNormalPriorityAndComesBack", "",
+     {"/bin/sh", "-c", "{vemid} -d -t 3 -s 1 -e 'echo $PPID >helper.pid; (nice; chrt -p $$) >seen.$$; mv seen.$$ seen' & "
+                       "sleep 2.5; kill $(cat helper.pid); cp helper.pid first; sleep 2.5; kill $!; wait; "
+                       "cmp -s helper.pid first || echo another helper; cat seen"},
+     {}, {0, 0, {"event watchdog disarmed", "at most 1 s without one"}, {}, {"the health check's helper has ended"},
+      {"another helper\n0\n", "scheduling policy: SCHED_OTHER\n"}}},
     {"FeedsComeOnTimeBesideASlowCheck", "", {"/bin/sh", "-c", "exec {vemid} -d -t 10 -s 2 -e 'sleep 1'"},
      {After(9000, Step::kSignal, "", SIGTERM)},
      {0, 0, {"event watchdog disarmed"}}, false, Output::kCapture, 2300, 0, {"timed out"}},
@@ -222,18 +197,11 @@ const Case kCases[] = {
      {0, 0, {"event watchdog disarmed"}, {}, {}, {},
       {{"battery", "ups.status: \"OB DISCHRG\""}, {"low", "ups.status: \"OB DISCHRG LB\""}}},
      false, Output::kCapture, 0, 13500},
-    {"AHugeSensorCountHoldsUpNoFeed", kManySlowSensors, {"/bin/sh", "-c", kExecVemid + " -m metrics.prom"},
-     {After(12000, Step::kShell, "cp metrics.prom seen.prom"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {"event watchdog disarmed"}, {}, {"metrics' read of the board was cut short after "}, {},
-      {{"seen.prom", "vemi_collector_success{collector=\"sensors\"} 0\n"}}}, false, Output::kCapture, 1150, 14000},
     // Stopped 300 ms after a feed for 3 s: the feed it owes comes as it continues.
     {"AStopDelaysOnlyTheFeedItHeldUp", "", {"/bin/sh", "-c", "exec {vemid} -d -t 10 -s 2"},
      {After(2300, Step::kShell, "kill -STOP $(cat vemid.pid)"), After(3000, Step::kShell, "kill -CONT $(cat vemid.pid)"),
       After(2000, Step::kSignal, "", SIGTERM)},
      {0, 0, {"event watchdog disarmed"}}, false, Output::kCapture, 3700},
-    {"ASlowDriverHoldsAFeedUpByItsRequestAlone", kManyVerySlowSensors,
-     {"/bin/sh", "-c", "exec {vemid} -d -t 8 -s 2 -m metrics.prom"}, {After(7000, Step::kSignal, "", SIGTERM)},
-     {0, 0, {"event watchdog disarmed"}}, false, Output::kCapture, 4200, 11000},
     {"ACheckThatCannotRunRefusesTheStart", "", {"/bin/sh", "-c", kExecVemid + " -u board.dev -e no-such-check"}, {},
      {78, 0, {}, {"0x6000/0x0"}, {"the health check cannot run (exit 127: not found): not started"}, {},
       {{"board.dev", "ups.status: \"\"\nups.alarm: \"vemid did not start: no UPS state\""}, {"vemid.pid", ""}}}},
@@ -245,13 +213,6 @@ const Case kCases[] = {
      {After(2000, Step::kSignal, "", SIGTERM)},
      {-1, 0, {}, {"status=0x0"}, {"and a stop came: not started"}, {}, // ended by the signal
       {{"board.dev", "vemid did not start"}}}, false, Output::kCapture, 0, 5000},
-    {"BusyFeedsAreAskedAgain", kBusyFeeds, {"/bin/sh", "-c", kExecVemid},
-     {After(5000, Step::kSignal, "", SIGTERM)},
-     {0, 0, {"0x6000/0x6 in=- out=0 status=0x708", "at most 1 s without one"}, {},
-      {"Feeding the watchdog failed: Device Busy (1 in a row)", "feeding again after 2 failed tries"}}},
-    {"FailedFeedsReachTheMetrics", kFeedsFailForGood, {"/bin/sh", "-c", kExecVemid + " -t 10 -m metrics.prom"},
-     {After(3500, Step::kShell, "cp metrics.prom seen.prom"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {}, {}, {{"seen.prom", "regex:\nvemid_feeds_total 1\n"}, {"seen.prom", "regex:\nvemid_feed_failures_total [1-9]"}}}},
     {"TheCheckIsInTheMetrics", "", {"/bin/sh", "-c", kExecVemid + " -m metrics.prom -e 'sleep 0.2'"},
      {After(2500, Step::kShell, "cp metrics.prom seen.prom"), After(100, Step::kSignal, "", SIGTERM)},
      {0, 0, {}, {}, {}, {},
@@ -297,25 +258,6 @@ const Case kCases[] = {
        {"battery", "ups.status: \"OB DISCHRG\"\nups.alarm: \"\"\nbattery.charge: 60\n"},
        {"low", "ups.status: \"OB DISCHRG LB\"\nups.alarm: \"\"\nbattery.charge: 20\n"}, {"board.dev", kStopped},
        {"kept", "kept"}, {"modes", "-rw-r--r--"}}}},
-    {"EachNewChargeReachesTheFile", kChargeFalls, {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
-     {After(1000, Step::kShell, "cp board.dev first"), After(1500, Step::kShell, "cp board.dev second"),
-      After(1500, Step::kShell, "cp board.dev third"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {}, {},
-      {{"first", "battery.charge: 90\n"}, {"second", "battery.charge: 80\n"}, {"third", "battery.charge: 70\n"}}}},
-    {"AShortRunOfFailedReadsChangesNothingNutSees", kUpsBusyAWhile, {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
-     {After(3500, Step::kShell, "cp board.dev early"), After(5000, Step::kShell, "cp board.dev late"),
-      After(3000, Step::kShell, "cp board.dev after"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {"the last state stands for 10 s", "UPS read again after"}, {},
-      {{"early", "ups.status: \"OB DISCHRG\"\nups.alarm: \"\"\nbattery.charge: 90"},
-       {"late", "ups.status: \"OB DISCHRG\"\nups.alarm: \"\"\nbattery.charge: 90"},
-       {"after", "ups.status: \"OB DISCHRG\"\nups.alarm: \"\"\nbattery.charge: 90"}}},
-     false, Output::kCapture, 0, 0, {"NUT is told there is none"}},
-    {"ALongRunOfUnknownStatesTellsNutThereIsNone", kStatusLost, {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
-     {After(6000, Step::kShell, "cp board.dev standing"), After(7000, Step::kShell, "cp board.dev none"),
-      After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {"UPS state unknown for 10 s: NUT is told there is none"}, {},
-      {{"standing", "ups.status: \"OL CHRG\""},
-       {"none", "ups.status: \"\"\nups.alarm: \"vemid cannot read the UPS: no current state\"\nbattery.charge: \"\""}}}},
     {"ADisabledUpsIsLinePowerWithoutBackup", R"({"ups": {"status": "0xA0"}})",
      {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
      {After(1500, Step::kShell, "cp board.dev seen"), After(100, Step::kSignal, "", SIGTERM)},
@@ -324,10 +266,6 @@ const Case kCases[] = {
     {"DeviceTextCannotEndAValueOrStartALine", "odd-names", {"/bin/sh", "-c", kExecVemid + " -n -u board.dev -p 1"},
      {After(500, Step::kShell, "cp board.dev seen"), After(100, Step::kSignal, "", SIGTERM)},
      {0, 0, {}, {}, {}, {}, {{"seen", "\nups.mfr: \"A??\\\"\\\\?" "?(\"\nups.model: \"A??\\\"\\\\?" "?( G3\"\n"}}}},
-    {"ABoardWithoutUpsIsToldToNut", "no-ups", {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
-     {After(1500, Step::kShell, "cp board.dev seen"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {"the board has no UPS"}, {},
-      {{"seen", "ups.status: \"\"\nups.alarm: \"the board has no UPS\""}}}},
     {"AStartReplacesWhatAnEarlierRunLeft", kArmRefused,
      {"/bin/sh", "-c", "printf 'ups.status: \"OB DISCHRG LB\"\\n' >board.dev; touch metrics.prom.vemid-AbC123; "
                        "echo keep >metrics.prom.other; exec {vemid} -d -t 3 -s 1 -u board.dev -m metrics.prom"}, {},
@@ -350,18 +288,6 @@ const Case kCases[] = {
      {After(1500, Step::kShell, "test -L board.dev && echo link >still"), After(100, Step::kSignal, "", SIGTERM)},
      {0, 0, {}, {}, {"board.dev: cannot write: Operation not permitted"}, {},
       {{"victim", "keep\n"}, {"still", "link"}}}},
-    {"AnEmptyUpsStatusIsNoState", R"({"faults": [{"group": "0x5000", "offset": 1, "truncate": 0}]})",
-     {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
-     {After(1500, Step::kShell, "cp board.dev seen"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {}, {},
-      {{"seen", "ups.status: \"\"\nups.alarm: \"vemid cannot read the UPS: no current state\""}}}},
-    {"AShortCounterAnswerIsNoCount", R"({"faults": [{"group": "0x5000", "offset": 3, "truncate": 1}]})",
-     {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
-     {After(1500, Step::kShell, "cp board.dev seen"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {}, {}, {{"seen", "experimental.dalv.power_failures: \"\"\n"}}}},
-    {"AChargeAbove100IsNone", R"({"ups": {"status": "0xDF"}})", {"/bin/sh", "-c", kExecVemid + " -u board.dev -p 1"},
-     {After(1500, Step::kShell, "cp board.dev seen"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {}, {}, {{"seen", "ups.status: \"OB DISCHRG\"\nups.alarm: \"\"\nbattery.charge: \"\"\n"}}}},
     // A cron job's file beside vemid's: counted and named while it is there, and
     // after it is gone; a link, a FIFO and a file without vemi_ series are none.
     {"AnotherProducerInTheFolderIsCountedAndNamed", "",
@@ -379,6 +305,7 @@ const Case kCases[] = {
      {After(1500, Step::kShell, "cp board.dev seen"), After(100, Step::kSignal, "", SIGTERM)},
      {0, 0, {}, {"0x6000"}, {}, {}, {{"seen", "ups.status"}, {"metrics.prom", "vemid_watchdog_armed 0"}}}},
 };
+
 
 INSTANTIATE_TEST_SUITE_P(, Vemid, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });

@@ -14,6 +14,7 @@
 #include "OutputStyle.h"
 #include "ProgramState.h"
 #include "SharedBoard.h"
+#include "VemiInterface.h"
 
 // The watchdog test waits ten seconds on the monotonic clock; in a run here its
 // waits pass at once, as under vemisim's fast clock: the board's clock moves by
@@ -116,7 +117,9 @@ int RunToolInProcess(const std::vector<std::string>& args, const uint8_t* input,
     static char lock[64];
     snprintf(lock, sizeof(lock), "/tmp/vemi-inprocess-%d.lock", (int)getpid());
     gWatchdogLockPath = lock; // this process's own, not the machine's
-    SimChannelAttach(board);
+    static VemiTransport transport;
+    transport = SimTransport(board);
+    VemiUseTransport(&transport);
     sRunning = board;
     int status = ExitStatusOf((uint32_t)VemiMain((int)(argv.size() - 1), argv.data()));
     sRunning = nullptr;

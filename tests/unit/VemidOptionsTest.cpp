@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "Options.h"
+#include "VemidOptions.h"
 #include "LockFile.h"
 
 namespace {

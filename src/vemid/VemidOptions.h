@@ -1,8 +1,8 @@
 // vemid's command line:
 //   vemid [-dn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]
 //         [-I pidfile] [-u file [-L percent] [-p seconds] [-P flagfile]] [-m file]
-#ifndef VEMID_OPTIONS_H
-#define VEMID_OPTIONS_H
+#ifndef VEMID_VEMID_OPTIONS_H
+#define VEMID_VEMID_OPTIONS_H
 
 struct VemidOptions {
     bool help;                // -h: the usage was printed on standard output; nothing to run
@@ -20,6 +20,7 @@ struct VemidOptions {
     const char* powerDownFlag; // -P: NUT's POWERDOWNFLAG
     const char* metricsFile;  // -m
     const char* startFolder;  // where vemid was started: the check runs there
+    char absolute[4][1024];   // the relative paths above, made absolute
 };
 
 // The pidfile of a vemid that keeps no watchdog (-n): no lock on it.

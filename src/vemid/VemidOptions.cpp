@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "VemidOptions.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -44,18 +44,15 @@ const char* StartFolder(void)
     return getcwd(folder, sizeof(folder));
 }
 
-// The path as seen from here: a detached vemid works from the root folder.
-const char* Absolute(const char* path)
+// The path as seen from here, kept in `store`: a detached vemid works from the
+// root folder. One too long for it stays as given.
+const char* Absolute(const char* path, char* store, size_t size)
 {
     const char* here = StartFolder();
-    if (path == NULL || path[0] == '/' || here == NULL)
+    if (path == NULL || path[0] == '/' || here == NULL ||
+        snprintf(store, size, "%s/%s", here, path) >= (int)size)
         return path;
-    size_t size = strlen(here) + strlen(path) + 2;
-    char* whole = (char*)malloc(size);
-    if (whole == NULL)
-        return path;
-    snprintf(whole, size, "%s/%s", here, path);
-    return whole;
+    return store;
 }
 
 } // namespace
@@ -106,8 +103,8 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
     if (o->pidFile == NULL) // one that keeps no watchdog is no lock on it
         o->pidFile = o->neverArm ? VEMID_PLAIN_PIDFILE : VEMI_WATCHDOG_LOCK;
     const char** paths[] = {&o->pidFile, &o->upsFile, &o->powerDownFlag, &o->metricsFile};
-    for (const char** path : paths)
-        *path = Absolute(*path);
+    for (int i = 0; i < 4; i++)
+        *paths[i] = Absolute(*paths[i], o->absolute[i], sizeof(o->absolute[i]));
     o->startFolder = StartFolder() != NULL ? StartFolder() : "/";
     if (o->feedSeconds == 0)
         o->feedSeconds = o->watchdogSeconds / 3 > 1 ? o->watchdogSeconds / 3 : 1;

@@ -1,0 +1,74 @@
+#include "RealWorld.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <string.h>
+
+#include "Log.h"
+#include "MonotonicClock.h"
+#include "SignalWait.h"
+#include "StopSignals.h"
+
+namespace {
+
+int64_t Now(void*)
+{
+    return VemiNowMs();
+}
+
+// The helper has gone (killed, crashed): the check it ran is one that could not
+// run; the next is asked of a new helper.
+void HelperGone(CheckHelper* h, Keeper* k)
+{
+    Log(kLogError, "the health check's helper has ended: a new one starts with the next check");
+    CheckHelperEnd(h);
+    CheckReport lost = {k->checkId, kCheckNotRun, ECHILD, 0};
+    KeeperCheckEnded(k, &lost, VemiNowMs());
+}
+
+void TakeReports(CheckHelper* h, Keeper* k)
+{
+    CheckReport reports[8];
+    int n;
+    while ((n = CheckHelperTake(h, reports, 8)) > 0)
+        for (int i = 0; i < n; i++)
+            KeeperCheckEnded(k, &reports[i], VemiNowMs());
+    if (n < 0 && h->pid != 0)
+        HelperGone(h, k);
+}
+
+void Wait(void* context, Keeper* k, int64_t untilMs)
+{
+    CheckHelper* h = (CheckHelper*)context;
+    struct pollfd reports = {h != NULL ? h->reports : -1, POLLIN, 0};
+    int count = reports.fd >= 0 ? 1 : 0;
+    if (VemiWaitUnder(&reports, count, gStopSignal != 0 ? 0 : untilMs, StopSignalsOpen()) > 0)
+        TakeReports(h, k);
+    int sig = gStopSignal;
+    if (sig != 0) {
+        gStopSignal = 0;
+        KeeperStopAsked(k, sig);
+    }
+}
+
+bool StartCheck(void* context, uint32_t id)
+{
+    CheckHelper* h = (CheckHelper*)context;
+    if (h->pid == 0 && !CheckHelperStart(h)) {
+        Log(kLogError, "the health check's helper cannot start: %s", strerror(errno));
+        return false;
+    }
+    return CheckHelperRun(h, id);
+}
+
+void KillCheck(void* context, uint32_t id)
+{
+    CheckHelperKill((CheckHelper*)context, id);
+}
+
+} // namespace
+
+KeeperWorld RealWorld(CheckHelper* helper)
+{
+    return {helper, Now, Wait, StartCheck, KillCheck};
+}

@@ -1,0 +1,171 @@
+#include "UpsWatch.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "Log.h"
+
+namespace {
+
+// Device text in a value: nothing in it can end the line or the quote.
+void Escape(char* out, size_t size, const char* text, size_t maxLen)
+{
+    size_t at = 0;
+    for (size_t i = 0; i < maxLen && text[i] != '\0' && at + 2 < size; i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (c == '"' || c == '\\')
+            out[at++] = '\\', out[at++] = (char)c;
+        else
+            out[at++] = c < 0x20 || c >= 0x7F ? '?' : (char)c;
+    }
+    out[at] = '\0';
+}
+
+UpsLine LineOf(const VemiUpsInfo* u, int lowPercent)
+{
+    if (!VemiUpsPresent(u))
+        return kLineNoUps;
+    if (u->statusRead != 0)
+        return kLineUnknown;
+    switch (u->state) {
+    case kUpsCharging: return kLineOnline;
+    case kUpsDischarging: return (int)u->chargePercent <= lowPercent ? kLineLowBattery : kLineOnBattery;
+    case kUpsDisabled: return kLineNoBackup;
+    default: return kLineUnknown;
+    }
+}
+
+void Publish(UpsWatch* w, int64_t nowMs)
+{
+    for (int i = 0; i < w->sinkCount; i++)
+        w->sinks[i].publish(w->sinks[i].context, &w->state, nowMs);
+}
+
+void Announce(UpsLine line, const VemiUpsInfo* u)
+{
+    switch (line) {
+    case kLineOnline: Log(kLogNotice, "UPS on line power, charging (%u%%)", u->chargePercent); break;
+    case kLineOnBattery: Log(kLogWarning, "UPS on battery (%u%%)", u->chargePercent); break;
+    case kLineLowBattery: Log(kLogWarning, "UPS on battery, low (%u%%)", u->chargePercent); break;
+    case kLineNoBackup: Log(kLogWarning, "UPS disabled: line power with no battery backup"); break;
+    case kLineNoUps: Log(kLogNotice, "the board has no UPS: NUT is told so"); break;
+    case kLineUnknown: break;
+    }
+}
+
+// A read that says nothing known: the last state stands a little, then NUT is
+// told there is none. Never a claim on a guess.
+void Unknown(UpsWatch* w, const VemiUpsInfo* u, int64_t nowMs)
+{
+    if (w->failingSinceMs == 0) {
+        w->failingSinceMs = nowMs;
+        Log(kLogWarning, "UPS state unknown (status byte 0x%02X, read 0x%X): the last state stands for %lld s",
+            u->statusByte, u->statusRead, (long long)(kUpsStaleAfterMs / 1000));
+    }
+    if (nowMs - w->failingSinceMs >= kUpsStaleAfterMs && w->state.line != kLineUnknown) {
+        Log(kLogError, "UPS state unknown for %lld s: NUT is told there is none",
+            (long long)((nowMs - w->failingSinceMs) / 1000));
+        w->state.line = kLineUnknown;
+    }
+    if (w->state.line == kLineUnknown) {
+        w->state.noStateWhy = "vemid cannot read the UPS: no current state";
+        w->state.charge = w->state.counter = -1;
+        Publish(w, nowMs);
+    }
+    w->nextRead = nowMs + (kUpsRetryMs < w->periodMs ? kUpsRetryMs : w->periodMs);
+}
+
+void StatusRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
+{
+    VemiUpsInfo ups;
+    VemiReadUpsStatus(channel, &ups);
+    UpsLine line = LineOf(&ups, w->state.lowPercent);
+    if (line == kLineUnknown) {
+        Unknown(w, &ups, nowMs);
+        return;
+    }
+    if (w->failingSinceMs != 0 && w->state.line != kLineUnknown)
+        Log(kLogNotice, "UPS read again after %lld ms", (long long)(nowMs - w->failingSinceMs));
+    w->failingSinceMs = 0;
+    if (line != w->state.line)
+        Announce(line, &ups);
+    w->state.line = line;
+    w->state.noStateWhy = line == kLineNoUps ? "the board has no UPS" : NULL;
+    w->state.charge = ups.chargeValid ? (int)ups.chargePercent : -1; // 150 % is none
+    if (line == kLineNoUps)
+        w->state.counter = -1;
+    Publish(w, nowMs);
+    w->inRound = line != kLineNoUps;
+    w->nextRead = w->inRound ? nowMs : nowMs + w->periodMs;
+}
+
+void CounterRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
+{
+    VemiUpsInfo ups;
+    memset(&ups, 0, sizeof(ups));
+    VemiReadUpsCounter(channel, &ups);
+    // A counter answered short is half a number: none.
+    bool whole = ups.counterRead == 0 && !VemiShortAnswer(ups.counterRead, ups.counterReturned, kVemiUpsCounterBytes);
+    w->state.counter = whole ? ups.failCounter : -1;
+    Publish(w, nowMs);
+    w->inRound = false;
+    w->nextRead = nowMs + w->periodMs;
+}
+
+} // namespace
+
+void UpsWatchInit(UpsWatch* w, int lowPercent, int periodSeconds, int64_t nowMs)
+{
+    *w = UpsWatch();
+    w->periodMs = periodSeconds * 1000LL;
+    w->nextRead = nowMs;
+    w->state.line = kLineUnknown;
+    w->state.noStateWhy = "vemid is starting: no UPS state yet";
+    w->state.charge = w->state.counter = -1;
+    w->state.lowPercent = lowPercent;
+    snprintf(w->state.mfr, sizeof(w->state.mfr), "unknown");
+    snprintf(w->state.model, sizeof(w->state.model), "unknown");
+}
+
+void UpsWatchAddSink(UpsWatch* w, UpsSink sink)
+{
+    if (w->sinkCount < (int)(sizeof(w->sinks) / sizeof(w->sinks[0])))
+        w->sinks[w->sinkCount++] = sink;
+}
+
+void UpsWatchSetBoard(UpsWatch* w, const VemiMainboardInfo* board)
+{
+    if (board->status != 0)
+        return;
+    Escape(w->state.mfr, sizeof(w->state.mfr), board->board.name, sizeof(board->board.name));
+    snprintf(w->state.model, sizeof(w->state.model), "%s G%u", w->state.mfr, board->board.revision);
+}
+
+int64_t UpsWatchDue(const UpsWatch* w)
+{
+    return w->nextRead;
+}
+
+void UpsWatchStep(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
+{
+    if (w->inRound)
+        CounterRead(w, channel, nowMs);
+    else
+        StatusRead(w, channel, nowMs);
+}
+
+void UpsWatchRound(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
+{
+    UpsWatchStep(w, channel, nowMs);
+    if (w->inRound)
+        UpsWatchStep(w, channel, nowMs);
+}
+
+void UpsWatchNoState(UpsWatch* w, const char* why, int64_t nowMs)
+{
+    w->state.line = kLineUnknown;
+    w->state.noStateWhy = why;
+    w->state.charge = w->state.counter = -1;
+    w->inRound = false;
+    Publish(w, nowMs);
+}
