@@ -39,11 +39,20 @@ void TakeReports(CheckHelper* h, Keeper* k)
 
 void Wait(void* context, Keeper* k, int64_t untilMs)
 {
-    CheckHelper* h = (CheckHelper*)context;
-    struct pollfd reports = {h != NULL ? h->reports : -1, POLLIN, 0};
-    int count = reports.fd >= 0 ? 1 : 0;
-    if (VemiWaitUnder(&reports, count, gStopSignal != 0 ? 0 : untilMs, StopSignalsOpen()) > 0)
-        TakeReports(h, k);
+    RealWorldParts* w = (RealWorldParts*)context;
+    struct pollfd fds[1 + 1 + kNutClients];
+    int count = 0;
+    if (w->helper != NULL && w->helper->reports >= 0)
+        fds[count++] = {w->helper->reports, POLLIN, 0};
+    int nut = count;
+    if (w->nut != NULL)
+        count += NutServerFds(w->nut, fds + nut, (int)(sizeof(fds) / sizeof(fds[0])) - nut);
+    if (VemiWaitUnder(fds, count, gStopSignal != 0 ? 0 : untilMs, StopSignalsOpen()) > 0) {
+        if (nut != 0 && fds[0].revents != 0)
+            TakeReports(w->helper, k);
+        if (w->nut != NULL)
+            NutServerServe(w->nut, fds + nut, count - nut, VemiNowMs());
+    }
     int sig = gStopSignal;
     if (sig != 0) {
         gStopSignal = 0;
@@ -53,7 +62,7 @@ void Wait(void* context, Keeper* k, int64_t untilMs)
 
 bool StartCheck(void* context, uint32_t id)
 {
-    CheckHelper* h = (CheckHelper*)context;
+    CheckHelper* h = ((RealWorldParts*)context)->helper;
     if (h->pid == 0 && !CheckHelperStart(h)) {
         Log(kLogError, "the health check's helper cannot start: %s", strerror(errno));
         return false;
@@ -63,12 +72,12 @@ bool StartCheck(void* context, uint32_t id)
 
 void KillCheck(void* context, uint32_t id)
 {
-    CheckHelperKill((CheckHelper*)context, id);
+    CheckHelperKill(((RealWorldParts*)context)->helper, id);
 }
 
 } // namespace
 
-KeeperWorld RealWorld(CheckHelper* helper)
+KeeperWorld RealWorld(RealWorldParts* parts)
 {
-    return {helper, Now, Wait, StartCheck, KillCheck};
+    return {parts, Now, Wait, StartCheck, KillCheck};
 }

@@ -1,12 +1,18 @@
 // The keeper's world in vemid: the monotonic clock, the one wait (stop signals,
-// the check helper's reports), and the check helper, started anew when it has gone.
+// the check helper's reports, NUT's clients), and the check helper, started anew
+// when it has gone.
 #ifndef VEMID_REAL_WORLD_H
 #define VEMID_REAL_WORLD_H
 
 #include "CheckHelper.h"
 #include "Keeper.h"
+#include "NutServer.h"
 
-// `helper` may be null (no health check).
-KeeperWorld RealWorld(CheckHelper* helper);
+struct RealWorldParts {
+    CheckHelper* helper; // null: no health check
+    NutServer* nut;      // null: no NUT socket
+};
+
+KeeperWorld RealWorld(RealWorldParts* parts);
 
 #endif

@@ -115,20 +115,25 @@ bool ReservedFileOpen(ReservedFile* f, const char* path, size_t size, mode_t mod
         free(bytes);
         return false;
     }
+    // Both files whole before either is published: a file system with room for one
+    // alone publishes nothing, rather than a file that could never change.
+    char firstName[PATH_MAX];
     int first = ReplaceableByUs(path) ? CreateSpare(f, bytes) : -1;
-    if (first >= 0 && rename(f->spareName, path) != 0) {
-        int error = errno;
-        unlink(f->spareName);
-        close(first);
-        first = -1;
-        errno = error;
-    }
+    snprintf(firstName, sizeof(firstName), "%s", f->spareName);
     int second = first >= 0 ? CreateSpare(f, bytes) : -1;
     int error = errno;
     free(bytes);
+    if (second >= 0 && rename(firstName, path) != 0) {
+        error = errno;
+        unlink(f->spareName);
+        close(second);
+        second = -1;
+    }
     if (second < 0) {
-        if (first >= 0)
+        if (first >= 0) {
+            unlink(firstName);
             close(first);
+        }
         errno = error;
         return false;
     }
@@ -180,6 +185,11 @@ bool ReservedFilePublish(ReservedFile* f, const char* content)
     close(was);
     f->spare = CreateSpare(f, bytes);
     return true;
+}
+
+bool ReservedFileStands(const ReservedFile* f)
+{
+    return f->published >= 0 && SameFile(f->published, f->path);
 }
 
 void ReservedFileClose(ReservedFile* f)

@@ -28,6 +28,9 @@ bool ReservedFileOpen(ReservedFile* file, const char* path, size_t size, mode_t 
 // not be: the path keeps the content it had.
 bool ReservedFilePublish(ReservedFile* file, const char* content);
 
+// Whether the path still names the published file (it was not removed by hand).
+bool ReservedFileStands(const ReservedFile* file);
+
 // Lets both go; the published file stays at its path, the spare is removed.
 void ReservedFileClose(ReservedFile* file);
 

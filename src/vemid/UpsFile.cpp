@@ -25,29 +25,44 @@ void Render(const UpsState* s, char* out, size_t size)
         snprintf(counter, sizeof(counter), "%d", s->counter);
     snprintf(out, size,
              "# The board's UPS, written by vemid for NUT's dummy-ups (mode = dummy-loop).\n"
-             "ups.mfr: \"%s\"\nups.model: \"%s\"\nups.status: \"%s\"\nups.alarm: \"%s\"\n"
+             "ups.model: \"%s\"\nups.firmware: \"%s\"\nups.status: \"%s\"\nups.alarm: \"%s\"\n"
              "battery.charge: %s\nbattery.charge.low: %d\nexperimental.dalv.power_failures: %s\n",
-             s->mfr, s->model, known ? status[s->line] : "", alarm, charge, s->lowPercent, counter);
+             s->model, s->firmware, known ? status[s->line] : "", alarm, charge, s->lowPercent, counter);
 }
 
+void LogFailure(UpsFile* f, int64_t nowMs)
+{
+    if (f->writeFailures++ == 0 || nowMs - f->lastWriteLogMs >= 60000) {
+        Log(kLogError, "%s: cannot write: %s (%u in a row)", f->path, strerror(errno), f->writeFailures);
+        f->lastWriteLogMs = nowMs;
+    }
+}
+
+void Written(UpsFile* f, const char* content)
+{
+    snprintf(f->written, sizeof(f->written), "%s", content);
+    if (f->writeFailures != 0)
+        Log(kLogNotice, "%s: written again after %u failures", f->path, f->writeFailures);
+    f->writeFailures = 0;
+}
+
+// Written when what it says changes, or when the path no longer names it.
 void Publish(void* context, const UpsState* state, int64_t nowMs)
 {
     UpsFile* f = (UpsFile*)context;
     char content[sizeof(f->written)];
     Render(state, content, sizeof(content));
-    if (!f->open || strcmp(content, f->written) == 0)
-        return;
-    if (ReservedFilePublish(&f->file, content)) {
-        snprintf(f->written, sizeof(f->written), "%s", content);
-        if (f->writeFailures != 0)
-            Log(kLogNotice, "%s: written again after %u failures", f->path, f->writeFailures);
-        f->writeFailures = 0;
+    if (!f->open) {
+        f->open = ReservedFileOpen(&f->file, f->path, kFileSize, 0644, content);
+        f->open ? Written(f, content) : LogFailure(f, nowMs);
         return;
     }
-    if (f->writeFailures++ == 0 || nowMs - f->lastWriteLogMs >= 60000) {
-        Log(kLogError, "%s: cannot write: %s (%u in a row)", f->path, strerror(errno), f->writeFailures);
-        f->lastWriteLogMs = nowMs;
-    }
+    if (strcmp(content, f->written) == 0 && ReservedFileStands(&f->file))
+        return;
+    if (ReservedFilePublish(&f->file, content))
+        Written(f, content);
+    else
+        LogFailure(f, nowMs);
 }
 
 } // namespace
@@ -64,6 +79,7 @@ bool UpsFileStart(UpsFile* f, const char* path, const UpsState* state)
         struct stat st; // what an earlier run left must not be served as current
         if (lstat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && unlink(path) == 0)
             Log(kLogError, "%s: removed: the state it held is not current", path);
+        f->writeFailures = 1;
         return false;
     }
     f->open = true;
@@ -78,8 +94,7 @@ UpsSink UpsFileSink(UpsFile* f)
 
 void UpsFileClose(UpsFile* f)
 {
-    if (!f->open)
-        return;
-    ReservedFileClose(&f->file);
+    if (f->open)
+        ReservedFileClose(&f->file);
     f->open = false;
 }

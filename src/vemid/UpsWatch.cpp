@@ -21,18 +21,34 @@ void Escape(char* out, size_t size, const char* text, size_t maxLen)
     out[at] = '\0';
 }
 
+enum { kReadStatus, kReadCounter, kReadVersion };
+
 UpsLine LineOf(const VemiUpsInfo* u, int lowPercent)
 {
-    if (!VemiUpsPresent(u))
-        return kLineNoUps;
-    if (u->statusRead != 0)
-        return kLineUnknown;
     switch (u->state) {
     case kUpsCharging: return kLineOnline;
     case kUpsDischarging: return (int)u->chargePercent <= lowPercent ? kLineLowBattery : kLineOnBattery;
     case kUpsDisabled: return kLineNoBackup;
     default: return kLineUnknown;
     }
+}
+
+// What a status read says: a state, no UPS, or nothing known (and why, for the log).
+UpsLine Judge(const UpsWatch* w, const VemiUpsInfo* u, char* why, size_t size)
+{
+    if (u->statusRead == VEMI_NOT_SUPPORTED && !w->answered)
+        return kLineNoUps;
+    if (u->statusRead != 0) {
+        snprintf(why, size, "%s 0x%X", u->statusRead == VEMI_NOT_SUPPORTED ? "not supported after it answered, read"
+                                                                            : "read failed,", u->statusRead);
+        return kLineUnknown;
+    }
+    if (VemiShortAnswer(u->statusRead, u->statusReturned, kVemiUpsStatusBytes)) {
+        snprintf(why, size, "an answer of %u bytes", u->statusReturned);
+        return kLineUnknown;
+    }
+    snprintf(why, size, "status byte 0x%02X", u->statusByte);
+    return LineOf(u, w->state.lowPercent);
 }
 
 void Publish(UpsWatch* w, int64_t nowMs)
@@ -55,12 +71,12 @@ void Announce(UpsLine line, const VemiUpsInfo* u)
 
 // A read that says nothing known: the last state stands a little, then NUT is
 // told there is none. Never a claim on a guess.
-void Unknown(UpsWatch* w, const VemiUpsInfo* u, int64_t nowMs)
+void Unknown(UpsWatch* w, const char* why, int64_t nowMs)
 {
     if (w->failingSinceMs == 0) {
         w->failingSinceMs = nowMs;
-        Log(kLogWarning, "UPS state unknown (status byte 0x%02X, read 0x%X): the last state stands for %lld s",
-            u->statusByte, u->statusRead, (long long)(kUpsStaleAfterMs / 1000));
+        Log(kLogWarning, "UPS state unknown (%s): the last state stands for %lld s", why,
+            (long long)(kUpsStaleAfterMs / 1000));
     }
     if (nowMs - w->failingSinceMs >= kUpsStaleAfterMs && w->state.line != kLineUnknown) {
         Log(kLogError, "UPS state unknown for %lld s: NUT is told there is none",
@@ -79,14 +95,16 @@ void StatusRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
 {
     VemiUpsInfo ups;
     VemiReadUpsStatus(channel, &ups);
-    UpsLine line = LineOf(&ups, w->state.lowPercent);
+    char why[64];
+    UpsLine line = Judge(w, &ups, why, sizeof(why));
     if (line == kLineUnknown) {
-        Unknown(w, &ups, nowMs);
+        Unknown(w, why, nowMs);
         return;
     }
     if (w->failingSinceMs != 0 && w->state.line != kLineUnknown)
         Log(kLogNotice, "UPS read again after %lld ms", (long long)(nowMs - w->failingSinceMs));
     w->failingSinceMs = 0;
+    w->answered = w->answered || line != kLineNoUps;
     if (line != w->state.line)
         Announce(line, &ups);
     w->state.line = line;
@@ -95,8 +113,8 @@ void StatusRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
     if (line == kLineNoUps)
         w->state.counter = -1;
     Publish(w, nowMs);
-    w->inRound = line != kLineNoUps;
-    w->nextRead = w->inRound ? nowMs : nowMs + w->periodMs;
+    w->next = line != kLineNoUps ? kReadCounter : kReadStatus;
+    w->nextRead = line != kLineNoUps ? nowMs : nowMs + w->periodMs;
 }
 
 void CounterRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
@@ -108,7 +126,21 @@ void CounterRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
     bool whole = ups.counterRead == 0 && !VemiShortAnswer(ups.counterRead, ups.counterReturned, kVemiUpsCounterBytes);
     w->state.counter = whole ? ups.failCounter : -1;
     Publish(w, nowMs);
-    w->inRound = false;
+    w->next = w->state.firmware[0] == '\0' ? kReadVersion : kReadStatus;
+    w->nextRead = w->next == kReadVersion ? nowMs : nowMs + w->periodMs;
+}
+
+// The UPS's version, read until it is known.
+void VersionRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
+{
+    VemiUpsInfo ups;
+    memset(&ups, 0, sizeof(ups));
+    VemiReadUpsVersion(channel, &ups);
+    if (ups.versionRead == 0 && !VemiShortAnswer(ups.versionRead, ups.versionReturned, kVemiUpsVersionBytes)) {
+        VemiUpsVersionText(&ups, w->state.firmware, sizeof(w->state.firmware));
+        Publish(w, nowMs);
+    }
+    w->next = kReadStatus;
     w->nextRead = nowMs + w->periodMs;
 }
 
@@ -123,7 +155,6 @@ void UpsWatchInit(UpsWatch* w, int lowPercent, int periodSeconds, int64_t nowMs)
     w->state.noStateWhy = "vemid is starting: no UPS state yet";
     w->state.charge = w->state.counter = -1;
     w->state.lowPercent = lowPercent;
-    snprintf(w->state.mfr, sizeof(w->state.mfr), "unknown");
     snprintf(w->state.model, sizeof(w->state.model), "unknown");
 }
 
@@ -137,8 +168,9 @@ void UpsWatchSetBoard(UpsWatch* w, const VemiMainboardInfo* board)
 {
     if (board->status != 0)
         return;
-    Escape(w->state.mfr, sizeof(w->state.mfr), board->board.name, sizeof(board->board.name));
-    snprintf(w->state.model, sizeof(w->state.model), "%s G%u", w->state.mfr, board->board.revision);
+    char name[20];
+    Escape(name, sizeof(name), board->board.name, sizeof(board->board.name));
+    snprintf(w->state.model, sizeof(w->state.model), "%s G%u", name, board->board.revision);
 }
 
 int64_t UpsWatchDue(const UpsWatch* w)
@@ -148,17 +180,18 @@ int64_t UpsWatchDue(const UpsWatch* w)
 
 void UpsWatchStep(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
 {
-    if (w->inRound)
-        CounterRead(w, channel, nowMs);
-    else
-        StatusRead(w, channel, nowMs);
+    switch (w->next) {
+    case kReadCounter: CounterRead(w, channel, nowMs); break;
+    case kReadVersion: VersionRead(w, channel, nowMs); break;
+    default: StatusRead(w, channel, nowMs); break;
+    }
 }
 
 void UpsWatchRound(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
 {
-    UpsWatchStep(w, channel, nowMs);
-    if (w->inRound)
+    do
         UpsWatchStep(w, channel, nowMs);
+    while (w->next != kReadStatus);
 }
 
 void UpsWatchNoState(UpsWatch* w, const char* why, int64_t nowMs)
@@ -166,6 +199,6 @@ void UpsWatchNoState(UpsWatch* w, const char* why, int64_t nowMs)
     w->state.line = kLineUnknown;
     w->state.noStateWhy = why;
     w->state.charge = w->state.counter = -1;
-    w->inRound = false;
+    w->next = kReadStatus;
     Publish(w, nowMs);
 }

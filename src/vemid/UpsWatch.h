@@ -2,8 +2,11 @@
 // decided here once, and each change handed at once to the sinks that tell NUT
 // (the dummy-ups file, NUT's driver socket).
 //
-// A round reads the status (state and charge), then the power-fail counter; a
-// change is published as soon as the request that shows it is answered. When
+// A round reads the status (state and charge), then the power-fail counter (and
+// the UPS's version, until it is known); a change is published as soon as the
+// request that shows it is answered. A status read that fails, an answer shorter
+// than the status byte, a byte that means nothing known, and "not supported" from
+// a UPS that has answered before are all reads that failed. When
 // vemid has no state to give (before the first read, after reads have failed for
 // kUpsStaleAfterMs, after the stop, on a board without a UPS), NUT is told none,
 // with the reason. A shorter run of failed reads changes nothing NUT sees: the
@@ -28,7 +31,8 @@ struct UpsState {
     int charge;              // percent; -1: none
     int counter;             // power failures counted; -1: none
     int lowPercent;          // -L
-    char mfr[20], model[40]; // from the mainboard: printable ASCII, quote and backslash escaped
+    char model[40];          // the mainboard and its revision: printable ASCII, quote and backslash escaped
+    char firmware[16];       // the UPS's version; "" until it is read
 };
 
 struct UpsSink {
@@ -39,7 +43,8 @@ struct UpsSink {
 struct UpsWatch {
     int64_t periodMs;
     UpsState state;          // as the sinks were last told
-    bool inRound;            // the status was read: the counter is next
+    int next;                // the round's next read: the status, the counter, the version
+    bool answered;           // a status read succeeded since the start
     int64_t nextRead;
     int64_t failingSinceMs;  // the first of the failed reads in a row; 0 while they succeed
     UpsSink sinks[2];
@@ -49,7 +54,7 @@ struct UpsWatch {
 // No state yet ("vemid is starting"), the first read due at `nowMs`.
 void UpsWatchInit(UpsWatch* watch, int lowPercent, int periodSeconds, int64_t nowMs);
 void UpsWatchAddSink(UpsWatch* watch, UpsSink sink);
-// The mainboard, for the manufacturer and model NUT shows.
+// The mainboard, for the model NUT shows.
 void UpsWatchSetBoard(UpsWatch* watch, const VemiMainboardInfo* board);
 
 // When the next request is due.

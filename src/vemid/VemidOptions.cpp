@@ -1,6 +1,7 @@
 #include "VemidOptions.h"
 
 #include <errno.h>
+#include <grp.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,7 +14,8 @@ namespace {
 void PrintUsage(FILE* out)
 {
     fprintf(out, "usage: vemid [-dhn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]\n"
-                 "             [-I pidfile] [-u file [-L percent] [-p seconds] [-P flagfile]] [-m file]\n");
+                 "             [-I pidfile] [-N ups [-S statepath] [-G group]] [-u file]\n"
+                 "             [-L percent] [-p seconds] [-P flagfile] [-m file]\n");
 }
 
 int Usage(const char* problem, const char* value)
@@ -55,6 +57,30 @@ const char* Absolute(const char* path, char* store, size_t size)
     return store;
 }
 
+// A name of ups.conf's sections as a socket's name may hold it.
+bool UpsName(const char* name)
+{
+    size_t n = strlen(name);
+    return n != 0 && n <= 64 &&
+           strspn(name, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.") == n && name[0] != '.';
+}
+
+// A group by name or number.
+bool Group(const char* text, long* gid)
+{
+    if (struct group* g = getgrnam(text)) {
+        *gid = (long)g->gr_gid;
+        return true;
+    }
+    char* end = NULL;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || v < 0)
+        return false;
+    *gid = v;
+    return true;
+}
+
 } // namespace
 
 int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
@@ -63,10 +89,12 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
     o->watchdogSeconds = 60;
     o->lowBatteryPercent = 30;
     o->upsSeconds = 2;
+    o->nutFolder = VEMID_NUT_STATE_PATH;
+    o->nutGroup = -1;
     int c;
     bool ok = true;
     const char* bad = NULL;
-    while (ok && (c = getopt(argc, argv, "dhnt:s:e:T:x:I:u:L:p:P:m:")) != -1) {
+    while (ok && (c = getopt(argc, argv, "dhnt:s:e:T:x:I:N:S:G:u:L:p:P:m:")) != -1) {
         bad = optarg;
         switch (c) {
         case 'h':
@@ -81,6 +109,9 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
         case 'T': ok = Number(optarg, 1, 255, &o->checkSeconds); break;
         case 'x': ok = Number(optarg, 0, 255, &o->shutdownSeconds); break;
         case 'I': o->pidFile = optarg; break;
+        case 'N': o->upsName = optarg, ok = UpsName(optarg); break;
+        case 'S': o->nutFolder = optarg; break;
+        case 'G': ok = Group(optarg, &o->nutGroup); break;
         case 'u': o->upsFile = optarg; break;
         case 'L': ok = Number(optarg, 0, 100, &o->lowBatteryPercent); break;
         case 'p': ok = Number(optarg, 1, 3600, &o->upsSeconds); break;
@@ -95,6 +126,8 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
                                : c == 'T' ? "-T: seconds from 1 to 255 expected"
                                : c == 'x' ? "-x: seconds from 0 to 255 expected"
                                : c == 'L' ? "-L: a percentage from 0 to 100 expected"
+                               : c == 'N' ? "-N: a UPS name of letters, digits, '-', '_' and '.' expected"
+                               : c == 'G' ? "-G: a group expected"
                                           : "-p: seconds from 1 to 3600 expected";
         return Usage(expected, bad);
     }
@@ -102,8 +135,8 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
         return Usage("unexpected argument", argv[optind]);
     if (o->pidFile == NULL) // one that keeps no watchdog is no lock on it
         o->pidFile = o->neverArm ? VEMID_PLAIN_PIDFILE : VEMI_WATCHDOG_LOCK;
-    const char** paths[] = {&o->pidFile, &o->upsFile, &o->powerDownFlag, &o->metricsFile};
-    for (int i = 0; i < 4; i++)
+    const char** paths[] = {&o->pidFile, &o->upsFile, &o->powerDownFlag, &o->metricsFile, &o->nutFolder};
+    for (int i = 0; i < 5; i++)
         *paths[i] = Absolute(*paths[i], o->absolute[i], sizeof(o->absolute[i]));
     o->startFolder = StartFolder() != NULL ? StartFolder() : "/";
     if (o->feedSeconds == 0)

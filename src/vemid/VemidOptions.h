@@ -1,6 +1,7 @@
 // vemid's command line:
-//   vemid [-dn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]
-//         [-I pidfile] [-u file [-L percent] [-p seconds] [-P flagfile]] [-m file]
+//   vemid [-dhn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]
+//         [-I pidfile] [-N ups [-S statepath] [-G group]] [-u file]
+//         [-L percent] [-p seconds] [-P flagfile] [-m file]
 #ifndef VEMID_VEMID_OPTIONS_H
 #define VEMID_VEMID_OPTIONS_H
 
@@ -14,14 +15,24 @@ struct VemidOptions {
     int checkSeconds;         // -T: the check's time limit
     int shutdownSeconds;      // -x: armed this long after a stop for a reboot (SIGUSR1)
     const char* pidFile;      // -I: also the lock on the watchdog, unless -n
+    const char* upsName;      // -N: the UPS served to upsd, as ups.conf names it
+    const char* nutFolder;    // -S: NUT's state path, where upsd finds the socket
+    long nutGroup;            // -G: NUT's group; -1: the state path's
     const char* upsFile;      // -u: the UPS for NUT's dummy-ups
     int lowBatteryPercent;    // -L
     int upsSeconds;           // -p
     const char* powerDownFlag; // -P: NUT's POWERDOWNFLAG
     const char* metricsFile;  // -m
     const char* startFolder;  // where vemid was started: the check runs there
-    char absolute[4][1024];   // the relative paths above, made absolute
+    char absolute[5][1024];   // the relative paths above, made absolute
 };
+
+// NUT's state path, as the system's NUT package has it.
+#ifdef __FreeBSD__
+#define VEMID_NUT_STATE_PATH "/var/db/nut"
+#else
+#define VEMID_NUT_STATE_PATH "/run/nut"
+#endif
 
 // The pidfile of a vemid that keeps no watchdog (-n): no lock on it.
 #define VEMID_PLAIN_PIDFILE "/var/run/vemid-n.pid"

@@ -28,6 +28,7 @@ struct Start {
     LockFile pidFile; // the lock on the watchdog, unless -n
     UpsWatch ups;
     UpsFile upsFile;
+    NutServer nut;
     CheckHelper helper;
 };
 
@@ -35,8 +36,8 @@ struct Start {
 // stop signal behind it, vemid ends by that signal.
 int Refused(Start* s, int status, int stopSignal)
 {
-    if (s->o->upsFile != NULL)
-        UpsWatchNoState(&s->ups, "vemid did not start: no UPS state", VemiNowMs());
+    UpsWatchNoState(&s->ups, "vemid did not start: no UPS state", VemiNowMs());
+    NutServerStop(&s->nut);
     CheckHelperEnd(&s->helper);
     LockFileRelease(&s->pidFile);
     if (stopSignal != 0) {
@@ -70,7 +71,8 @@ int main(int argc, char** argv)
         return rc;
     LogOpen(o.foreground ? kLogInfo : kLogError); // a start that fails says why where it was started
 
-    Start s = {&o, LockFile(), UpsWatch(), UpsFile(), CheckHelper()};
+    Start s = {&o, LockFile(), UpsWatch(), UpsFile(), NutServer(), CheckHelper()};
+    NutServerInit(&s.nut);
     long holder = 0;
     char why[96];
     LockFileResult taken = LockFileTake(&s.pidFile, o.pidFile, &holder, why, sizeof(why));
@@ -83,8 +85,15 @@ int main(int argc, char** argv)
         return taken == kLockHeld ? VEMID_EXIT_RUNNING : VEMID_EXIT_OSERR;
     // Ours now: whatever an earlier run left is replaced by a file that claims no state.
     UpsWatchInit(&s.ups, o.lowBatteryPercent, o.upsSeconds, VemiNowMs());
-    if (o.upsFile != NULL && UpsFileStart(&s.upsFile, o.upsFile, &s.ups.state))
+    if (o.upsFile != NULL) {
+        UpsFileStart(&s.upsFile, o.upsFile, &s.ups.state);
         UpsWatchAddSink(&s.ups, UpsFileSink(&s.upsFile));
+    }
+    if (o.upsName != NULL) {
+        NutServerStart(&s.nut, o.nutFolder, o.upsName, (gid_t)o.nutGroup, &s.ups.state);
+        UpsWatchAddSink(&s.ups, NutServerSink(&s.nut));
+    }
+    bool ups = o.upsFile != NULL || o.upsName != NULL;
     MetricsFile metrics;
     if (o.metricsFile != NULL)
         MetricsFileStart(&metrics, o.metricsFile, VemiNowMs());
@@ -95,8 +104,9 @@ int main(int argc, char** argv)
     InstallStopSignals();
 
     VemiChannel channel = VemiChannelOn(&kVemiIoctlTransport);
-    KeeperWorld world = RealWorld(o.check != NULL ? &s.helper : NULL);
-    KeeperParts parts = {&channel, o.upsFile != NULL ? &s.ups : NULL, o.metricsFile != NULL ? &metrics : NULL};
+    RealWorldParts worldParts = {o.check != NULL ? &s.helper : NULL, o.upsName != NULL ? &s.nut : NULL};
+    KeeperWorld world = RealWorld(&worldParts);
+    KeeperParts parts = {&channel, ups ? &s.ups : NULL, o.metricsFile != NULL ? &metrics : NULL};
     Keeper keeper;
     KeeperInit(&keeper, &o, &world, &parts);
     // A check that cannot run would let the machine restart at every boot: refused.
@@ -116,8 +126,8 @@ int main(int argc, char** argv)
     }
     if (!o.neverArm && (error = KeeperArm(&keeper)) != 0)
         return Refused(&s, error, keeper.stopSignal);
-    // NUT's driver finds the board's state once the start returns.
-    if (o.upsFile != NULL) {
+    // NUT finds the board's state once the start returns.
+    if (ups) {
         VemiMainboardInfo board;
         VemiReadMainboard(&channel, &board);
         UpsWatchSetBoard(&s.ups, &board);
@@ -134,10 +144,9 @@ int main(int argc, char** argv)
     LockMemoryAndRaisePriority();
 
     int status = KeeperRun(&keeper);
-    if (o.upsFile != NULL) {
-        UpsWatchNoState(&s.ups, "vemid stopped: no UPS state", VemiNowMs());
-        UpsFileClose(&s.upsFile);
-    }
+    UpsWatchNoState(&s.ups, "vemid stopped: no UPS state", VemiNowMs());
+    UpsFileClose(&s.upsFile);
+    NutServerStop(&s.nut);
     if (o.metricsFile != NULL)
         MetricsFileClose(&metrics);
     CheckHelperEnd(&s.helper);

@@ -265,13 +265,20 @@ const Case kCases[] = {
       {{"seen", "ups.status: \"OL ALARM\"\nups.alarm: \"UPS disabled: no battery backup\"\nbattery.charge: \"\"\n"}}}},
     {"DeviceTextCannotEndAValueOrStartALine", "odd-names", {"/bin/sh", "-c", kExecVemid + " -n -u board.dev -p 1"},
      {After(500, Step::kShell, "cp board.dev seen"), After(100, Step::kSignal, "", SIGTERM)},
-     {0, 0, {}, {}, {}, {}, {{"seen", "\nups.mfr: \"A??\\\"\\\\?" "?(\"\nups.model: \"A??\\\"\\\\?" "?( G3\"\n"}}}},
+     {0, 0, {}, {}, {}, {}, {{"seen", "\nups.model: \"A??\\\"\\\\?" "?( G3\"\n"}}}},
     {"AStartReplacesWhatAnEarlierRunLeft", kArmRefused,
      {"/bin/sh", "-c", "printf 'ups.status: \"OB DISCHRG LB\"\\n' >board.dev; touch metrics.prom.vemid-AbC123; "
-                       "echo keep >metrics.prom.other; exec {vemid} -d -t 3 -s 1 -u board.dev -m metrics.prom"}, {},
+                       "echo keep >metrics.prom.other; echo theirs >board.dev.vemid-XyZ789; "
+                       "chown 65534 board.dev.vemid-XyZ789 2>/dev/null || echo theirs >board.dev.vemid-XyZ789; "
+                       "exec {vemid} -d -t 3 -s 1 -u board.dev -m metrics.prom"}, {},
      {70, 0, {}, {}, {"not started"}, {},
       {{"board.dev", "ups.status: \"\"\nups.alarm: \"vemid did not start: no UPS state\""},
-       {"metrics.prom.vemid-AbC123", ""}, {"metrics.prom.other", "keep"}}}},
+       {"metrics.prom.vemid-AbC123", ""}, {"metrics.prom.other", "keep"}, {"board.dev.vemid-XyZ789", "theirs"}}}},
+    // NUT's driver loses no file: one removed by hand is back at the next read; at
+    // the stop the file stays and its spare goes.
+    {"AUpsFileRemovedByHandIsMadeAgain", "", {"/bin/sh", "-c", "{vemid} -d -t 3 -s 1 -u board.dev -p 1 & sleep 1.5; "
+                                              "rm board.dev; sleep 1.5; cp board.dev seen; kill $!; wait; echo files: $(ls board.dev* | wc -l)"},
+     {}, {0, 0, {}, {}, {}, {"files: 1\n"}, {{"seen", "ups.status: \"OL CHRG\""}, {"board.dev", kStopped}}}},
     {"ASymlinkedPidfileIsRefused", "", {"/bin/sh", "-c", "echo keep >victim; ln -s victim vemid.pid; " + kExecVemid}, {},
      {71, 0, {}, {"0x6000"}, {"vemid.pid: refused: a symbolic link"}, {}, {{"victim", "keep\n"}}}},
     {"AStartThatWaitsLeavesNoEarlierPid", kBusyStart, {"/bin/sh", "-c", "echo 99999 >vemid.pid; " + kExecVemid},
@@ -418,6 +425,54 @@ TEST(VemidFiles, AFullFileSystemHoldsUpNeitherTheUpsFileNorAWholeMetricsFile)
     EXPECT_NE(r.files["metrics.prom"].find("\nvemi_success 1\n"), std::string::npos);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("metrics.prom: cannot write: No space left on device"), std::string::npos) << r.err;
+}
+
+// A start on a full file system: the file an earlier run left is removed (its
+// state is not current), and the file is made once there is room again.
+TEST(VemidFiles, AStartOnAFullFileSystemLeavesNoEarlierStateAndMakesTheFileLater)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    if (system("unshare -m true 2>/dev/null") != 0)
+        GTEST_SKIP() << "no private mount namespace here (needs root and unshare)";
+    RunOptions o;
+    o.collect = {"during", "after"};
+    RunResult r = RunVemisim(
+        {"--", "unshare", "-m", "--propagation", "private", "/bin/sh", "-c",
+         "mkdir fs && mount -t tmpfs -o size=48k tmpfs fs || exit 77; printf 'ups.status: \"OB DISCHRG LB\"\n' "
+         ">fs/board.dev; dd if=/dev/zero of=fs/fill bs=1024 2>/dev/null; " + VemidPath() +
+             " -d -t 5 -s 1 -p 1 -I vemid.pid -u fs/board.dev & sleep 1.5; cat fs/board.dev >during 2>&1; "
+             "rm fs/fill; sleep 1.5; cp fs/board.dev after; kill $!; wait"},
+        o);
+    if (r.exitStatus == 77)
+        GTEST_SKIP() << "no tmpfs could be mounted here";
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(r.files["during"].find("No such file"), std::string::npos) << r.files["during"];
+    EXPECT_NE(r.files["after"].find("ups.status: \"OL CHRG\""), std::string::npos) << r.files["after"];
+    EXPECT_NE(r.err.find("fs/board.dev: removed: the state it held is not current"), std::string::npos) << r.err;
+}
+
+// A log socket whose reader never reads, filled already: vemid goes on feeding.
+TEST(VemidLog, ALogThatTakesNothingHoldsUpNoFeed)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    const std::string deaf = "python3 -c 'import socket, sys, time\n"
+                             "s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM); s.bind(sys.argv[1])\n"
+                             "c = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM); c.connect(sys.argv[1])\n"
+                             "c.setblocking(False)\n"
+                             "try:\n  while True: c.send(b\"x\" * 100)\n"
+                             "except BlockingIOError: open(\"full\", \"w\").close()\n"
+                             "time.sleep(30)' log";
+    RunOptions o;
+    RunResult r = RunVemisim(
+        {"--trace", "trace", "--", "/bin/sh", "-c",
+         deaf + " & deaf=$!; while [ ! -e full ]; do sleep 0.05; done; VEMID_LOG_SOCKET=$PWD/log " + VemidPath() +
+             " -d -t 3 -s 1 -I vemid.pid -e 'seq 20' 2>/dev/null & vemid=$!; sleep 5; kill $vemid; wait $vemid; "
+             "kill $deaf"},
+        o);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(r.trace.find("at most 1 s without one"), std::string::npos) << r.trace;
 }
 
 // A usage error names the option and what it takes, and starts nothing.

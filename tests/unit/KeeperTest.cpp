@@ -350,7 +350,7 @@ const Case kCases[] = {
      "5000 ups status failed 0x708\n6000 ups status failed 0x708\n7000 ups status failed 0x708\n"
      "8000 ups status failed 0x708\n9000 ups status failed 0x708\n10000 ups status\n"
      "10500 nut none: vemid stopped: no UPS state\n",
-     {"UPS state unknown (status byte 0x00, read 0x708): the last state stands for 10 s", "UPS read again after 8000 ms"}},
+     {"UPS state unknown (read failed, 0x708): the last state stands for 10 s", "UPS read again after 8000 ms"}},
     {"ALongRunOfUnknownStatesTellsNutThereIsNone", "-n -s 5 -u ups -p 1",
      R"({"ups": {"timeline": [{"at": 0, "status": "0xC7"}, {"at": 2000, "status": "0x25"}]}})", {}, {{12500, SIGTERM}},
      "^nut", "0 nut OL CHRG charge 70 counter -1\n0 nut OL CHRG charge 70 counter 3\n"
@@ -368,6 +368,30 @@ const Case kCases[] = {
     {"AShortCounterAnswerIsNoCount", "-n -s 5 -u ups -p 1",
      R"({"faults": [{"group": "0x5000", "offset": 3, "truncate": 1}]})", {}, {{1500, SIGTERM}}, "^nut OL",
      "0 nut OL CHRG charge 70 counter -1\n"},
+    {"AFullBatteryIsACharge100", "-n -s 5 -u ups -p 1", R"({"ups": {"status": "0xDA"}})", {}, {{500, SIGTERM}},
+     "^nut OB", "0 nut OB DISCHRG charge 100 counter -1\n0 nut OB DISCHRG charge 100 counter 3\n"},
+    // Two runs of failed reads, each shorter than the bound, a good read between.
+    {"TwoGlitchesApartNeverReachNoState", "-n -s 5 -u ups -p 1", R"({"ups": {"status": "0xD9"}, "faults": [{"group":
+        "0x5000", "offset": 1, "sequence": [0, 0, "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", 0,
+        "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", 0]}]})", {}, {{17500, SIGTERM}}, "^nut",
+     "0 nut OB DISCHRG charge 90 counter -1\n0 nut OB DISCHRG charge 90 counter 3\n"
+     "17500 nut none: vemid stopped: no UPS state\n"},
+    {"AFailedReadIsAskedAgainWithinASecond", "-n -s 5 -u ups -p 5",
+     R"({"faults": [{"group": "0x5000", "offset": 1, "sequence": [0, "0x708", 0]}]})", {}, {{11500, SIGTERM}},
+     "^ups status", "0 ups status\n5000 ups status failed 0x708\n6000 ups status\n11000 ups status\n"},
+    // "Not supported" from a UPS that answered before is a read that failed, not
+    // a board without a UPS (which NUT would be told at once).
+    {"NotSupportedAfterAnAnswerIsAFailedRead", "-n -s 5 -u ups -p 1", R"({"ups": {"status": "0xD9"}, "faults":
+        [{"group": "0x5000", "offset": 1, "sequence": [0, "0x701", "0x701", "0x701", "0x701", 0]}]})", {},
+     {{5500, SIGTERM}}, "^nut", "0 nut OB DISCHRG charge 90 counter -1\n0 nut OB DISCHRG charge 90 counter 3\n"
+     "5500 nut none: vemid stopped: no UPS state\n",
+     {"UPS state unknown (not supported after it answered, read 0x701): the last state stands for 10 s"}},
+    // An answer of no byte is nothing known, whatever the buffer holds (here the
+    // board writes its byte, "low on battery", and says it wrote none).
+    {"AStatusAnswerWithoutItsByteIsNoState", "-n -s 5 -u ups -p 1",
+     R"({"ups": {"status": "0xD2"}, "faults": [{"group": "0x5000", "offset": 1, "returned": 0}]})", {},
+     {{1500, SIGTERM}}, "^nut", "0 nut none: vemid cannot read the UPS: no current state\n"
+     "1500 nut none: vemid stopped: no UPS state\n", {"UPS state unknown (an answer of 0 bytes)"}},
     {"AChargeAbove100IsNone", "-n -s 5 -u ups -p 1", R"({"ups": {"status": "0xDF"}})", {}, {{1500, SIGTERM}},
      "^nut OB", "0 nut OB DISCHRG charge -1 counter -1\n0 nut OB DISCHRG charge -1 counter 3\n"},
 };
