@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "HexDump.h"
-#include "StandardOutput.h"
+#include "RunStreams.h"
 
 namespace {
 
@@ -35,6 +35,7 @@ constexpr size_t kMaxRow = 80 + 4; // longest full-form row, and room for the la
 char sBlock[kBlockSize];
 
 struct BlockWriter {
+    RunStreams* streams;
     size_t used = 0;
     char* Reserve(size_t n)
     {
@@ -45,8 +46,7 @@ struct BlockWriter {
     void Commit(char* end) { used = (size_t)(end - sBlock); }
     void Flush()
     {
-        if (used > 0 && fwrite(sBlock, 1, used, stdout) != used && gOutputErrno == 0)
-            gOutputErrno = errno;
+        WriteOutput(streams, sBlock, used);
         used = 0;
     }
 };
@@ -109,17 +109,17 @@ char* PutBareRow(char* p, const uint8_t* row, size_t n)
 
 } // namespace
 
-void HexDump(const void* data, uint32_t len, bool bare)
+void HexDump(RunStreams* streams, const void* data, uint32_t len, bool bare)
 {
     if (data == NULL)
         return;
     if (len == 0) {
         if (bare)
-            fputs("\n", stdout);
+            WriteOutput(streams, "\n", 1);
         return;
     }
     const uint8_t* bytes = (const uint8_t*)data;
-    BlockWriter out;
+    BlockWriter out = {streams};
     for (uint64_t r = 0; r < len; r += 16) {
         size_t n = len - r < 16 ? (size_t)(len - r) : 16;
         char* p = out.Reserve(kMaxRow);

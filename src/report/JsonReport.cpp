@@ -8,7 +8,6 @@
 #include "Hundredths.h"
 #include "Outcome.h"
 #include "Reports.h"
-#include "StandardOutput.h"
 #include "VemiRequest.h"
 
 namespace {
@@ -61,7 +60,7 @@ void Begin(const ReportWriter* w)
     JsonReportState* s = StateOf(w);
     JsonOut* j = &s->out;
     s->started = true;
-    JsonStart(j, s->pretty);
+    JsonStart(j, w->streams, s->pretty);
     JsonBeginObject(j, NULL);
     JsonBeginArray(j, "json_format_version");
     JsonUint(j, NULL, 1);
@@ -120,7 +119,7 @@ void End(const ReportWriter* w, int exitStatus)
     }
     JsonEndObject(j);
     JsonFinish(j);
-    FlushOutput(); // keeps the cause of a failed write
+    FlushOutput(w->streams); // keeps the cause of a failed write
 }
 
 void OpenFailed(const ReportWriter* w, int error)
@@ -385,13 +384,15 @@ void DirectCall(const ReportWriter* w, const DirectCallRecord* c)
 
 } // namespace
 
-ReportWriter JsonReportWriter(JsonReportState* state, bool pretty, const char* toolName, const char* toolVersion)
+ReportWriter JsonReportWriter(JsonReportState* state, RunStreams* streams, bool pretty, const char* toolName,
+                              const char* toolVersion)
 {
     *state = JsonReportState();
     state->pretty = pretty;
     state->toolName = toolName;
     state->toolVersion = toolVersion;
     ReportWriter w = DocumentWriter(state, &state->record);
+    w.streams = streams;
     w.begin = Begin;
     w.end = End;
     w.openFailed = OpenFailed;

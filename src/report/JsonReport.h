@@ -1,4 +1,4 @@
-// The reports as one JSON document on standard output: each report's member as it
+// The reports as one JSON document on a run's output: each report's member as it
 // ends, then which reports succeeded, the failures and the exit status. Every
 // report runs; a record the board does not have is an answer.
 #ifndef VEMI_JSON_REPORT_H
@@ -20,7 +20,8 @@ struct JsonReportState {
 };
 
 // The tool that writes the document names itself in it; `state` is the caller's,
-// kept as long as the writer is used.
-ReportWriter JsonReportWriter(JsonReportState* state, bool pretty, const char* toolName, const char* toolVersion);
+// kept as long as the writer is used; the document goes to `streams`.
+ReportWriter JsonReportWriter(JsonReportState* state, RunStreams* streams, bool pretty, const char* toolName,
+                              const char* toolVersion);
 
 #endif

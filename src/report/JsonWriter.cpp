@@ -8,29 +8,34 @@
 
 namespace {
 
+FILE* Out(const JsonOut* j)
+{
+    return StreamOut(j->streams);
+}
+
 void NewLine(const JsonOut* j)
 {
-    putchar('\n');
+    fputc('\n', Out(j));
     for (int i = 0; i < j->depth; i++)
-        fputs("  ", stdout);
+        fputs("  ", Out(j));
 }
 
 // The comma, line end and indent before a value, then its key.
 void Lead(JsonOut* j, const char* key)
 {
     if (!j->first[j->depth])
-        putchar(',');
+        fputc(',', Out(j));
     j->first[j->depth] = false;
     if (j->pretty && j->depth > 0)
         NewLine(j);
     if (key != NULL)
-        printf(j->pretty ? "\"%s\": " : "\"%s\":", key); // keys are the writer's callers' own words
+        fprintf(Out(j), j->pretty ? "\"%s\": " : "\"%s\":", key); // keys are the writer's callers' own words
 }
 
 void Open(JsonOut* j, const char* key, char bracket)
 {
     Lead(j, key);
-    putchar(bracket);
+    fputc(bracket, Out(j));
     if (j->depth < kJsonMaxDepth)
         j->first[++j->depth] = true;
 }
@@ -42,21 +47,22 @@ void Close(JsonOut* j, char bracket)
         j->depth--;
     if (j->pretty && !empty)
         NewLine(j);
-    putchar(bracket);
+    fputc(bracket, Out(j));
 }
 
 } // namespace
 
-void JsonStart(JsonOut* j, bool pretty)
+void JsonStart(JsonOut* j, RunStreams* streams, bool pretty)
 {
+    j->streams = streams;
     j->pretty = pretty;
     j->depth = 0;
     j->first[0] = true;
 }
 
-void JsonFinish(JsonOut*)
+void JsonFinish(JsonOut* j)
 {
-    putchar('\n');
+    fputc('\n', Out(j));
 }
 
 void JsonBeginObject(JsonOut* j, const char* key) { Open(j, key, '{'); }
@@ -67,61 +73,61 @@ void JsonEndArray(JsonOut* j) { Close(j, ']'); }
 void JsonInt(JsonOut* j, const char* key, int64_t value)
 {
     Lead(j, key);
-    printf("%lld", (long long)value);
+    fprintf(Out(j), "%lld", (long long)value);
 }
 
 void JsonUint(JsonOut* j, const char* key, uint64_t value)
 {
     Lead(j, key);
-    printf("%llu", (unsigned long long)value);
+    fprintf(Out(j), "%llu", (unsigned long long)value);
 }
 
 void JsonNumber(JsonOut* j, const char* key, const char* digits)
 {
     Lead(j, key);
-    fputs(digits, stdout);
+    fputs(digits, Out(j));
 }
 
 void JsonBool(JsonOut* j, const char* key, bool value)
 {
     Lead(j, key);
-    fputs(value ? "true" : "false", stdout);
+    fputs(value ? "true" : "false", Out(j));
 }
 
 void JsonNull(JsonOut* j, const char* key)
 {
     Lead(j, key);
-    fputs("null", stdout);
+    fputs("null", Out(j));
 }
 
 void JsonString(JsonOut* j, const char* key, const char* text, size_t maxLen)
 {
     Lead(j, key);
-    putchar('"');
+    fputc('"', Out(j));
     const unsigned char* s = (const unsigned char*)text;
     size_t len = text == NULL ? 0 : strnlen(text, maxLen);
     for (size_t i = 0; i < len;) {
         size_t n = Utf8SequenceLength(s + i, len - i);
         if (n == 0) {
-            fputs("\\ufffd", stdout);
+            fputs("\\ufffd", Out(j));
             i++;
         } else if (s[i] == '"' || s[i] == '\\') {
-            printf("\\%c", s[i++]);
+            fprintf(Out(j), "\\%c", s[i++]);
         } else if (Utf8IsControl(Utf8CodePoint(s + i, n))) {
-            printf("\\u%04x", Utf8CodePoint(s + i, n)); // escaped, so that no reader ends a line here
+            fprintf(Out(j), "\\u%04x", Utf8CodePoint(s + i, n)); // escaped, so that no reader ends a line here
             i += n;
         } else {
-            fwrite(s + i, 1, n, stdout);
+            fwrite(s + i, 1, n, Out(j));
             i += n;
         }
     }
-    putchar('"');
+    fputc('"', Out(j));
 }
 
 void JsonHex(JsonOut* j, const char* key, const void* data, size_t len)
 {
     Lead(j, key);
-    putchar('"');
+    fputc('"', Out(j));
     static const char digits[] = "0123456789abcdef";
     const unsigned char* bytes = (const unsigned char*)data;
     char block[4096];
@@ -131,8 +137,8 @@ void JsonHex(JsonOut* j, const char* key, const void* data, size_t len)
             block[2 * i] = digits[bytes[done + i] >> 4];
             block[2 * i + 1] = digits[bytes[done + i] & 15];
         }
-        fwrite(block, 1, 2 * n, stdout);
+        fwrite(block, 1, 2 * n, Out(j));
         done += n;
     }
-    putchar('"');
+    fputc('"', Out(j));
 }

@@ -1,4 +1,4 @@
-// A small streaming JSON writer onto standard output: objects, arrays and values,
+// A small streaming JSON writer onto a run's output: objects, arrays and values,
 // named inside objects (key) or not (key null). The commas, the indentation and the
 // escaping of strings are its business alone, so that no report builds JSON by hand.
 #ifndef VEMI_JSON_WRITER_H
@@ -7,15 +7,18 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "RunStreams.h"
+
 // Where a document stands: the writer's state, one per document.
 const int kJsonMaxDepth = 16;
 struct JsonOut {
+    RunStreams* streams;
     bool pretty;
     int depth;
     bool first[kJsonMaxDepth + 1]; // nothing written yet at this depth
 };
 
-void JsonStart(JsonOut* j, bool pretty);
+void JsonStart(JsonOut* j, RunStreams* streams, bool pretty);
 void JsonFinish(JsonOut* j); // the final line end
 
 void JsonBeginObject(JsonOut* j, const char* key);

@@ -6,7 +6,6 @@
 #include "Hundredths.h"
 #include "PromWriter.h"
 #include "Reports.h"
-#include "StandardOutput.h"
 
 namespace {
 
@@ -95,7 +94,7 @@ void End(const ReportWriter* w, int exitStatus)
 {
     MetricsReportState* s = StateOf(w);
     const RunRecord* r = w->record;
-    FILE* out = s->out != NULL ? s->out : stdout;
+    FILE* out = StreamOut(w->streams);
     char value[24];
     Number(value, sizeof(value), (uint64_t)r->openError);
     Sample(w, kDeviceOpenErrno, "", value);
@@ -108,8 +107,7 @@ void End(const ReportWriter* w, int exitStatus)
         PromFamily(out, kFamilyTable[i].name, kFamilyTable[i].type, kFamilyTable[i].help);
         fputs(s->samples[i].text, out);
     }
-    if (out == stdout)
-        FlushOutput(); // keeps the cause of a failed write
+    FlushOutput(w->streams); // keeps the cause of a failed write
 }
 
 void OpenFailed(const ReportWriter* w, int error)
@@ -210,13 +208,13 @@ void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
 
 } // namespace
 
-ReportWriter MetricsReportWriter(MetricsReportState* state, FILE* out, const char* version)
+ReportWriter MetricsReportWriter(MetricsReportState* state, RunStreams* streams, const char* version)
 {
     for (MetricsSamples& f : state->samples)
         f.length = 0; // the buffers stay, for the next run
-    state->out = out;
     state->version = version;
     ReportWriter w = DocumentWriter(state, &state->record);
+    w.streams = streams;
     w.begin = Begin;
     w.end = End;
     w.openFailed = OpenFailed;

@@ -20,16 +20,15 @@ struct MetricsSamples {
 };
 struct MetricsReportState {
     MetricsSamples samples[kMetricsFamilyCount];
-    FILE* out;
     const char* version;
     RunRecord record;
 };
 
-// Writes to `out`, or to standard output when it is null; `version` is the
-// writing program's, for vemi_build_info. `state` is the caller's, zeroed before
+// Writes to `streams`' output; `version` is the writing program's, for
+// vemi_build_info. `state` is the caller's, zeroed before
 // its first use and kept as long as the writer is used; a state used before keeps
 // its buffers.
-ReportWriter MetricsReportWriter(MetricsReportState* state, FILE* out, const char* version);
+ReportWriter MetricsReportWriter(MetricsReportState* state, RunStreams* streams, const char* version);
 
 // Lets the state's buffers go (a program that keeps none to its end).
 void MetricsReportRelease(MetricsReportState* state);

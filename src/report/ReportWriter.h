@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include "RunStreams.h"
 #include "VemiReaders.h"
 
 struct RunRecord;
@@ -42,9 +43,10 @@ struct ReportWriter {
     bool strictRecords;
     bool bare;
 
-    // The style's own state (what a document keeps until its end), which the caller
-    // of the style's constructor owns; and the run as the documents keep it. Both
-    // null for the text.
+    // Where it prints, the caller's; the style's own state (what a document keeps
+    // until its end), which the caller of the style's constructor owns; and the run
+    // as the documents keep it. Both null for the text.
+    RunStreams* streams;
     void* state;
     RunRecord* record;
 

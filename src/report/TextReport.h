@@ -6,7 +6,7 @@
 
 #include "ReportWriter.h"
 
-// `bare`: silent mode's bare hex dump.
-ReportWriter TextReportWriter(bool bare);
+// Prints to `streams`; `bare`: silent mode's bare hex dump.
+ReportWriter TextReportWriter(RunStreams* streams, bool bare);
 
 #endif

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "EndingSignals.h"
-#include "ExitStatus.h"
+#include "RunState.h"
 #include "GuardTimer.h"
 #include "SignalWait.h"
 
@@ -125,7 +125,7 @@ void ReleaseArmedState(void)
         GuardTimerDelete();
     sGuarding = false;
     sBeforeArm = 0;
-    bool outputFailed = ferror(stdout) || gOutputErrno != 0;
+    bool outputFailed = ferror(StreamOut(&gRun.streams)) || gRun.streams.outputErrno != 0;
     for (int sig = 1; sig < kSlots; sig++) {
         if (!sHeld[sig] || (sig == SIGPIPE && outputFailed))
             continue;

@@ -1,7 +1,7 @@
-// The command table and the main sequence: option rows consume their argument
-// while the command line is parsed; command rows run afterwards, in table order.
-// The table keeps its five fields; what else each row is (its report, its value,
-// whether the metrics cover it) stands in a second table, row for row.
+// The command table: option rows consume their argument while the command line is
+// parsed; command rows run afterwards, in table order. The table keeps its five
+// fields; what else each row is (its report, its value, whether the metrics cover
+// it) stands in a second table, row for row.
 #ifndef VEMI_CMD_TABLE_H
 #define VEMI_CMD_TABLE_H
 
@@ -28,24 +28,19 @@ extern _CmdParam mCmdParams[CMD_PARAM_COUNT];
 // The value a row's keyword carries.
 enum CmdValue { kValueNone, kValueHex, kValueLength, kValueInBuffer };
 
+// What else each row of mCmdParams is, row for row.
 struct CmdRowTraits {
-    char keyword[8];      // the row's, which a compile-time check holds against mCmdParams's
     const char* report;   // the command's report in the documents; null: none
     CmdValue value;
+    const char* label;    // a number's name in the text's message for a value not valid
     bool directCallValue; // a value of the direct call
     bool inMetrics;       // --prometheus covers it
     bool notAfterFailure; // not run after a failure (the watchdog test)
 };
 extern const CmdRowTraits kCmdRowTraits[CMD_PARAM_COUNT];
 
-// Puts the table's rows as they are at the start into mCmdParams, none found.
-void ResetCommandTable(void);
-
-// Reads the command line, opens the device, prints the title line, runs the
-// commands, closes; returns the result that becomes the exit status.
-int32_t VemiMain(int argc, char** argv);
-int32_t ParseParams(int argc, char** argv);
-uint32_t ExecuteCmds(void);
-void PrintHeader(void);
+// The text of a value row's value: what follows its switch character and keyword
+// in argv[position] ("/ig:8000": "8000").
+const char* CmdValueText(const _CmdParam* row, char** argv, int32_t position);
 
 #endif

@@ -7,10 +7,8 @@
 #include "CmdTable.h"
 #include "LockFile.h"
 #include "OutputStyle.h"
+#include "ProgramState.h"
 #include "Reports.h"
-
-LongRequest gLongRequest = kRequestNone;
-const char* gWatchdogLockPath = VEMI_WATCHDOG_LOCK;
 
 namespace {
 
@@ -37,14 +35,14 @@ bool LibxoStyle(const char* style, bool flags, OutputStyle* out)
 
 int32_t StyleUsage(const char* problem)
 {
-    fprintf(stderr, "VemiCmd: %s (styles: --json, --json=pretty, --libxo text|json[,pretty], --prometheus)\n",
+    fprintf(StreamErr(&gRun.streams), "VemiCmd: %s (styles: --json, --json=pretty, --libxo text|json[,pretty], --prometheus)\n",
             problem);
     return EXIT_USAGE;
 }
 
 int32_t UnknownOption(const char* option)
 {
-    fprintf(stderr, "VemiCmd: unknown option '%.64s' (long options: --json, --json=pretty, --libxo STYLE, "
+    fprintf(StreamErr(&gRun.streams), "VemiCmd: unknown option '%.64s' (long options: --json, --json=pretty, --libxo STYLE, "
                     "--prometheus, --lock-file FILE, --help, --version)\n", option);
     return EXIT_USAGE;
 }
@@ -58,23 +56,10 @@ int32_t UnknownStyle(const char* style)
 
 int32_t Usage(const char* format, const char* arg)
 {
-    fprintf(stderr, "VemiCmd: ");
-    fprintf(stderr, format, arg);
-    fprintf(stderr, "\n");
+    fprintf(StreamErr(&gRun.streams), "VemiCmd: ");
+    fprintf(StreamErr(&gRun.streams), format, arg);
+    fprintf(StreamErr(&gRun.streams), "\n");
     return EXIT_USAGE;
-}
-
-// What a row's value is rejected for ("hexadecimal" or "decimal" expected), or
-// null when it is valid or the row takes any value.
-const char* ValueError(const CmdRowTraits* row, const char* arg)
-{
-    uint32_t value;
-    const char* text = arg + 1 + strlen(row->keyword);
-    if (row->value == kValueHex)
-        return ParseNumber(text, 16, &value) ? NULL : "hexadecimal";
-    if (row->value == kValueLength)
-        return ParseNumber(text, 10, &value) ? NULL : "decimal";
-    return NULL;
 }
 
 // A decimal from 0 to kDocumentOutLimit, written without a sign.
@@ -112,14 +97,14 @@ int32_t TakeLongOptions(int* argc, char** argv)
         } else if (strcmp(a, "--prometheus") == 0) {
             style = kStylePrometheus;
         } else if (strcmp(a, "--help") == 0 || strcmp(a, "--version") == 0) {
-            if (gLongRequest == kRequestNone)
-                gLongRequest = a[2] == 'h' ? kRequestHelp : kRequestVersion;
+            if (gRun.longRequest == kRequestNone)
+                gRun.longRequest = a[2] == 'h' ? kRequestHelp : kRequestVersion;
             continue;
         } else if (strcmp(a, "--lock-file") == 0 || strncmp(a, "--lock-file=", 12) == 0) {
             const char* value = a[11] != '\0' ? a + 12 : (i + 1 < *argc ? argv[++i] : NULL);
             if (value == NULL || *value == '\0')
                 return StyleUsage("--lock-file needs a file");
-            gWatchdogLockPath = value;
+            gRun.lockPath = value;
             continue;
         } else if (strcmp(a, "--libxo") == 0 || strncmp(a, "--libxo=", 8) == 0 || strncmp(a, "--libxo:", 8) == 0) {
             const char* value = a[7] != '\0' ? a + 8 : (i + 1 < *argc ? argv[++i] : NULL);
@@ -153,6 +138,22 @@ int CmdRowOf(const char* arg)
     return -1;
 }
 
+int CmdNumberBase(const _CmdParam* row)
+{
+    return kCmdRowTraits[row - mCmdParams].value == kValueLength ? 10 : 16;
+}
+
+void SayInvalidValue(const _CmdParam* row, const char* arg)
+{
+    bool hex = CmdNumberBase(row) == 16;
+    if (MachineOutput())
+        fprintf(StreamErr(&gRun.streams), "VemiCmd: invalid value in %s: %s number expected\n", arg,
+                hex ? "hexadecimal" : "decimal");
+    else
+        StdoutOrStderr("%s: Invalid Param! %s value expected\n", kCmdRowTraits[row - mCmdParams].label,
+                       hex ? "Hexadecimal" : "Decimal");
+}
+
 bool ParseNumber(const char* text, int base, uint32_t* value)
 {
     char* end = NULL;
@@ -161,38 +162,22 @@ bool ParseNumber(const char* text, int base, uint32_t* value)
     return end != text && *end == '\0';
 }
 
-int32_t ParseParams(int argc, char** argv)
-{
-    for (int32_t pos = 1; pos < argc; pos++) {
-        int i = CmdRowOf(argv[pos]);
-        if (i < 0)
-            continue;
-        _CmdParam* row = &mCmdParams[i];
-        if (row->parseFn != NULL) {
-            int32_t rc = row->parseFn(row, argv, argc, &pos);
-            if (rc != 0)
-                return rc;
-        }
-        row->found = true;
-    }
-    return 0;
-}
-
 int32_t CheckMachineCommandLine(int argc, char** argv)
 {
-    bool metrics = gOutputStyle == kStylePrometheus, selected[CMD_PARAM_COUNT] = {}, command = false;
+    bool metrics = gRun.style == kStylePrometheus, selected[CMD_PARAM_COUNT] = {}, command = false;
     for (int pos = 1; pos < argc; pos++) {
         int i = CmdRowOf(argv[pos]);
         if (i < 0)
             continue;
         const CmdRowTraits* row = &kCmdRowTraits[i];
-        const char* invalid = ValueError(row, argv[pos]);
-        if (invalid != NULL) {
-            char format[64];
-            snprintf(format, sizeof(format), "invalid value in %%s: %s number expected", invalid);
-            return Usage(format, argv[pos]);
+        uint32_t value;
+        const char* text = CmdValueText(&mCmdParams[i], argv, pos);
+        if ((row->value == kValueHex || row->value == kValueLength) &&
+            !ParseNumber(text, CmdNumberBase(&mCmdParams[i]), &value)) {
+            SayInvalidValue(&mCmdParams[i], argv[pos]);
+            return EXIT_USAGE;
         }
-        if (row->value == kValueLength && !OutLengthInDocumentRange(argv[pos] + 1 + strlen(row->keyword)))
+        if (row->value == kValueLength && !OutLengthInDocumentRange(text))
             return Usage("invalid value in %s: an output length from 0 to 16777216 expected", argv[pos]);
         if (metrics && !row->inMetrics)
             return Usage("--prometheus covers /ver, /sens and /dalv, not %s", argv[pos]);
@@ -200,19 +185,18 @@ int32_t CheckMachineCommandLine(int argc, char** argv)
         command = command || mCmdParams[i].execFn != NULL;
     }
     if (metrics && !command) {
-        fprintf(stderr, "VemiCmd: --prometheus needs /ver, /sens or /dalv\n");
+        fprintf(StreamErr(&gRun.streams), "VemiCmd: --prometheus needs /ver, /sens or /dalv\n");
         return EXIT_USAGE;
     }
     for (int i = 0; i < CMD_PARAM_COUNT; i++)
         if (selected[i] && kCmdRowTraits[i].report != NULL)
-            WRITE(&gReportWriter, reportRequested, kCmdRowTraits[i].report);
+            WRITE(&gRun.writer, reportRequested, kCmdRowTraits[i].report);
     if (!command)
-        WRITE(&gReportWriter, reportRequested, kReportDirectCall);
+        WRITE(&gRun.writer, reportRequested, kReportDirectCall);
     return 0;
 }
 
-void ResetCommandLine(void)
+const char* WatchdogLockPath(void)
 {
-    gLongRequest = kRequestNone;
-    gWatchdogLockPath = VEMI_WATCHDOG_LOCK;
+    return gRun.lockPath != NULL ? gRun.lockPath : VEMI_WATCHDOG_LOCK;
 }

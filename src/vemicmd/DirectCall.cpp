@@ -5,44 +5,48 @@
 #include <string.h>
 
 #include "Commands.h"
-#include "ExitStatus.h"
 #include "InBuffer.h"
 #include "OutputStyle.h"
 #include "PrintData.h"
 #include "ProgramState.h"
 #include "VemiInterface.h"
 
+namespace {
+
 // The answer is read right after the prompt; flush so the prompt is visible first.
-static void Prompt(const char* text)
+void Prompt(const char* text)
 {
     StdoutOrStderr("%s", text);
-    FlushOutput();
+    FlushOutput(&gRun.streams);
+    fflush(PersonOut());
 }
 
 // Asks for each value the command line did not give. A failed conversion leaves
 // the value as it was and the input unread, for the next prompt.
-static void AskMissingValues(void)
+void AskMissingValues(void)
 {
     if (!(gParamFound & PARAM_INDEX_GROUP)) {
         Prompt("IndexGroup:");
-        if (scanf("%x", &gIndexGroup) != 1) { /* value stays */ }
+        if (fscanf(StreamIn(&gRun.streams), "%x", &gIndexGroup) != 1) { /* value stays */ }
     }
     if (!(gParamFound & PARAM_INDEX_OFFSET)) {
         Prompt("IndexOffset:");
-        if (scanf("%x", &gIndexOffset) != 1) { /* value stays */ }
+        if (fscanf(StreamIn(&gRun.streams), "%x", &gIndexOffset) != 1) { /* value stays */ }
     }
     if (!(gParamFound & PARAM_IN_BUFFER)) {
         char line[256];
         memset(line, 0, sizeof(line)); // a failed read gives an empty definition
         Prompt("InBuffer:");
-        if (scanf("%255s", line) != 1) { /* empty definition */ }
+        if (fscanf(StreamIn(&gRun.streams), "%255s", line) != 1) { /* empty definition */ }
         ReplaceInBuffer(line);
     }
     if (!(gParamFound & PARAM_OUT_LEN)) {
         Prompt("OutBuffer Length:");
-        if (scanf("%u", &gOutBufferLen) != 1) { /* value stays */ }
+        if (fscanf(StreamIn(&gRun.streams), "%u", &gOutBufferLen) != 1) { /* value stays */ }
     }
 }
+
+} // namespace
 
 uint32_t DirectVemiCall(void)
 {
@@ -60,17 +64,17 @@ uint32_t DirectVemiCall(void)
     if (MachineOutput()) {
         DirectCallRecord call = {gIndexGroup, gIndexOffset, gInBuffer, gInBufferLen, out, gOutBufferLen, result,
                                  bytesReturned};
-        WRITE(&gReportWriter, directCall, &call);
+        WRITE(&gRun.writer, directCall, &call);
         if (result != 0)
-            WRITE(&gReportWriter, failure, "VemiCall", result, failure);
+            WRITE(&gRun.writer, failure, "VemiCall", result, failure);
     } else if (!gSilentMode) {
-        printf("IndexGroup:%4X, IndexOffset:%4X\n", gIndexGroup, gIndexOffset);
-        printf("Result:%4X\nBytes Returned:%u \nInBuffer:\n", result, bytesReturned);
+        fprintf(RunOut(), "IndexGroup:%4X, IndexOffset:%4X\n", gIndexGroup, gIndexOffset);
+        fprintf(RunOut(), "Result:%4X\nBytes Returned:%u \nInBuffer:\n", result, bytesReturned);
         PrintData(gInBuffer, gInBufferLen);
-        printf("OutBuffer:\n");
+        fprintf(RunOut(), "OutBuffer:\n");
         PrintData(out, gOutBufferLen);
     } else if (result != 0) {
-        printf("%s\n", failure);
+        fprintf(RunOut(), "%s\n", failure);
     } else {
         PrintData(out, gOutBufferLen);
     }

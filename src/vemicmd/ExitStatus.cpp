@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "ExitStatus.h"
+#include "RunState.h"
 
 int ExitStatusOf(uint32_t result)
 {
@@ -27,13 +28,15 @@ void GuardStandardStreams(void)
 
 int FinishOutput(int status)
 {
-    int error = fflush(stdout) == 0 ? gOutputErrno : errno;
-    if (error == 0 && !ferror(stdout))
+    FILE* out = StreamOut(&gRun.streams);
+    int error = fflush(out) == 0 ? gRun.streams.outputErrno : errno;
+    if (error == 0 && !ferror(out))
         return status;
     // Standard output is the product; standard error is the only place left to say it failed.
+    FILE* err = StreamErr(&gRun.streams);
     if (error != 0)
-        fprintf(stderr, "VemiCmd: cannot write standard output: %s\n", strerror(error));
+        fprintf(err, "VemiCmd: cannot write standard output: %s\n", strerror(error));
     else
-        fprintf(stderr, "VemiCmd: cannot write standard output\n");
+        fprintf(err, "VemiCmd: cannot write standard output\n");
     return status != 0 ? status : 255;
 }

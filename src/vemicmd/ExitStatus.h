@@ -4,7 +4,6 @@
 
 #include <stdint.h>
 
-#include "StandardOutput.h" // gOutputErrno, FlushOutput
 
 // The result's low 8 bits, except that a failure whose low 8 bits are 0 (0x700,
 // 0x600, ...) gives 255, so that no failure ends as success.
@@ -15,8 +14,9 @@ int ExitStatusOf(uint32_t result);
 // output or error is held by a read-only descriptor, on which writes fail visibly.
 void GuardStandardStreams(void);
 
-// Flushes standard output. When it could not be written, says so in one line on
-// standard error and returns 255, unless `status` already reports a failure.
+// Flushes the run's output. When it could not be written, says so in one line on
+// the run's standard error and returns 255, unless `status` already reports a
+// failure.
 int FinishOutput(int status);
 
 #endif

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "ArmedSignals.h"
-#include "ExitStatus.h"
+#include "RunState.h"
 #include "SignalWait.h"
 
 namespace {
@@ -16,46 +16,37 @@ namespace {
 // write whole (PIPE_BUF is 512 on FreeBSD), so that it does not wait for room.
 const size_t kPiece = 256;
 
-struct Held {
-    FILE* real;   // the stream the tool printed to before
-    FILE* memory; // where it prints now
-    char* bytes;  // the memory stream's buffer and size, as of its last fflush
-    size_t size;
-    size_t sent;  // of them, written out
-    bool failed;  // the stream cannot be written: its bytes are dropped
-};
-Held sHeld[2]; // standard output, standard error
-bool sHolding = false;
+THeldOutput* const h = &gRun.held;
 
-bool Pending(Held* h)
+bool Pending(THeldStream* held)
 {
-    fflush(h->memory);
-    return !h->failed && h->sent < h->size;
+    fflush(held->memory);
+    return !held->failed && held->sent < held->size;
 }
 
 // One piece, if the stream takes it now. True when something was written.
-bool WriteSome(Held* h)
+bool WriteSome(THeldStream* held)
 {
-    if (!Pending(h))
+    if (!Pending(held))
         return false;
-    int fd = fileno(h->real);
+    int fd = fileno(held->real);
     struct pollfd p = {fd, POLLOUT, 0};
     if (poll(&p, 1, 0) != 1)
         return false;
-    size_t n = h->size - h->sent < kPiece ? h->size - h->sent : kPiece;
+    size_t n = held->size - held->sent < kPiece ? held->size - held->sent : kPiece;
     // The guard cuts the write short should another writer fill the pipe first.
     ArmWriteGuard();
-    ssize_t written = write(fd, h->bytes + h->sent, n);
+    ssize_t written = write(fd, held->bytes + held->sent, n);
     int error = errno;
     DisarmWriteGuard();
     if (written > 0) {
-        h->sent += (size_t)written;
+        held->sent += (size_t)written;
         return true;
     }
     if (written < 0 && error != EINTR && error != EAGAIN) {
-        h->failed = true;
-        if (h == &sHeld[0] && gOutputErrno == 0)
-            gOutputErrno = error;
+        held->failed = true;
+        if (held == &h->streams[0] && gRun.streams.outputErrno == 0)
+            gRun.streams.outputErrno = error;
     }
     return false;
 }
@@ -64,49 +55,48 @@ bool WriteSome(Held* h)
 
 void HoldOutput(void)
 {
-    FlushOutput();
-    fflush(stderr);
+    FlushOutput(&gRun.streams);
+    fflush(StreamErr(&gRun.streams));
+    FILE** runs[2] = {&gRun.streams.out, &gRun.streams.err};
     for (int i = 0; i < 2; i++) {
-        Held& h = sHeld[i];
-        h = Held();
-        h.real = i == 0 ? stdout : stderr;
-        h.memory = open_memstream(&h.bytes, &h.size);
-        if (h.memory == NULL) {
+        THeldStream& held = h->streams[i];
+        held = THeldStream();
+        held.was = *runs[i];
+        held.real = i == 0 ? StreamOut(&gRun.streams) : StreamErr(&gRun.streams);
+        held.memory = open_memstream(&held.bytes, &held.size);
+        if (held.memory == NULL) {
             if (i == 1)
-                fclose(sHeld[0].memory), free(sHeld[0].bytes);
+                fclose(h->streams[0].memory), free(h->streams[0].bytes);
             return;
         }
     }
-    // Every printf of the tool now goes to memory. C leaves stdout and stderr
-    // macros that need not be assignable; both C libraries the tool runs on make
-    // them variables (FreeBSD: __stdoutp and __stderrp; glibc: stdout and stderr),
-    // which the FreeBSD check compiles against.
-    stdout = sHeld[0].memory;
-    stderr = sHeld[1].memory;
-    sHolding = true;
+    // Every print of the run now goes to memory.
+    gRun.streams.out = h->streams[0].memory;
+    gRun.streams.err = h->streams[1].memory;
+    h->holding = true;
 }
 
 void PumpOutput(void)
 {
-    for (Held& h : sHeld)
-        while (sHolding && WriteSome(&h)) {
+    for (THeldStream& held : h->streams)
+        while (h->holding && WriteSome(&held)) {
         }
 }
 
 int PendingOutputFds(struct pollfd* fds)
 {
     int n = 0;
-    for (Held& h : sHeld)
-        if (sHolding && Pending(&h))
-            fds[n++] = {fileno(h.real), POLLOUT, 0};
+    for (THeldStream& held : h->streams)
+        if (h->holding && Pending(&held))
+            fds[n++] = {fileno(held.real), POLLOUT, 0};
     return n;
 }
 
 bool DrainOutput(void)
 {
-    sigset_t held, open;
-    ArmedSignalsOfWaits(&held);
-    sigprocmask(SIG_BLOCK, &held, &open);
+    sigset_t blocked, open;
+    ArmedSignalsOfWaits(&blocked);
+    sigprocmask(SIG_BLOCK, &blocked, &open);
     struct pollfd fds[2];
     int n;
     while (ArmedEndingSignal() == 0 && (n = PendingOutputFds(fds)) != 0)
@@ -118,13 +108,13 @@ bool DrainOutput(void)
 
 void ReleaseOutput(void)
 {
-    if (!sHolding)
+    if (!h->holding)
         return;
-    sHolding = false;
-    stdout = sHeld[0].real;
-    stderr = sHeld[1].real;
-    for (Held& h : sHeld) {
-        fclose(h.memory);
-        free(h.bytes);
+    h->holding = false;
+    gRun.streams.out = h->streams[0].was;
+    gRun.streams.err = h->streams[1].was;
+    for (THeldStream& held : h->streams) {
+        fclose(held.memory);
+        free(held.bytes);
     }
 }

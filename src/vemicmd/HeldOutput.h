@@ -8,6 +8,23 @@
 #define VEMI_HELD_OUTPUT_H
 
 #include <poll.h>
+#include <stddef.h>
+#include <stdio.h>
+
+// The held output, a run's (RunState.h); zero: not holding.
+struct THeldStream {
+    FILE* was;    // the run's stream before (null: the C library's)
+    FILE* real;   // where its bytes go out
+    FILE* memory; // where the run prints now
+    char* bytes;  // the memory stream's buffer and size, as of its last fflush
+    size_t size;
+    size_t sent;  // of them, written out
+    bool failed;  // the stream cannot be written: its bytes are dropped
+};
+struct THeldOutput {
+    THeldStream streams[2]; // the output, the errors
+    bool holding;
+};
 
 // Writes out what was printed before (this may wait: nothing is armed yet) and
 // holds what follows. Where memory for it cannot be had, output is not held.
@@ -24,8 +41,8 @@ int PendingOutputFds(struct pollfd* fds);
 // an ending signal is caught. False when a signal cut it short.
 bool DrainOutput(void);
 
-// Hands the streams back to the C library. Bytes still held are dropped: only a
-// signal's end of the run leaves any.
+// Hands the run its streams back. Bytes still held are dropped: only a signal's
+// end of the run leaves any.
 void ReleaseOutput(void);
 
 #endif

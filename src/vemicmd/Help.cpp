@@ -40,6 +40,6 @@ void PrintHelpScreen(FILE* out)
 
 uint32_t ShowHelp(void*)
 {
-    PrintHelpScreen(MachineOutput() ? stderr : stdout);
+    PrintHelpScreen(PersonOut());
     return 0;
 }

@@ -7,13 +7,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "RunState.h"
+
 namespace {
 
-volatile sig_atomic_t sActive = 0; // keys are watched; the terminal's modes are changed
-int sTerminal = -1;      // the watch's own descriptor of the terminal: non-blocking, shared with no one
-struct termios sBefore;  // the modes before,
-struct termios sSet;     // and as the watch set them
-bool sCanonChanged, sEchoChanged, sMinChanged, sTimeChanged; // what the watch changed
+TKeyWatch* const k = &gRun.keys;
 
 bool SameTerminal(int a, int b)
 {
@@ -28,19 +26,19 @@ void PutBack(void)
 {
     struct termios now;
     const tcflag_t kModes = ICANON | ECHO;
-    if (tcgetattr(STDIN_FILENO, &now) != 0 || (now.c_lflag & kModes) != (sSet.c_lflag & kModes) ||
-        now.c_cc[VMIN] != sSet.c_cc[VMIN] || now.c_cc[VTIME] != sSet.c_cc[VTIME])
+    if (tcgetattr(STDIN_FILENO, &now) != 0 || (now.c_lflag & kModes) != (k->set.c_lflag & kModes) ||
+        now.c_cc[VMIN] != k->set.c_cc[VMIN] || now.c_cc[VTIME] != k->set.c_cc[VTIME])
         return;
-    if (!sCanonChanged && !sEchoChanged && !sMinChanged && !sTimeChanged)
+    if (!k->canonChanged && !k->echoChanged && !k->minChanged && !k->timeChanged)
         return;
-    if (sCanonChanged)
+    if (k->canonChanged)
         now.c_lflag |= ICANON;
-    if (sEchoChanged)
+    if (k->echoChanged)
         now.c_lflag |= ECHO;
-    if (sMinChanged)
-        now.c_cc[VMIN] = sBefore.c_cc[VMIN];
-    if (sTimeChanged)
-        now.c_cc[VTIME] = sBefore.c_cc[VTIME];
+    if (k->minChanged)
+        now.c_cc[VMIN] = k->before.c_cc[VMIN];
+    if (k->timeChanged)
+        now.c_cc[VTIME] = k->before.c_cc[VTIME];
     tcsetattr(STDIN_FILENO, TCSANOW, &now);
 }
 
@@ -48,57 +46,57 @@ void PutBack(void)
 
 void StartKeyWatch(int promptFd)
 {
-    sActive = 0;
+    k->active = 0;
     // The controlling terminal, in the foreground, and the prompt, the input and the
     // output all on it: nothing else of the pipeline reads it.
     if (!SameTerminal(STDIN_FILENO, STDOUT_FILENO) || !SameTerminal(STDIN_FILENO, promptFd) ||
-        tcgetpgrp(STDIN_FILENO) != getpgrp() || tcgetattr(STDIN_FILENO, &sBefore) != 0)
+        tcgetpgrp(STDIN_FILENO) != getpgrp() || tcgetattr(STDIN_FILENO, &k->before) != 0)
         return;
     // Opened anew by its name: a file description of the watch's own, which the
     // other processes of the pipeline do not share.
     const char* name = ttyname(STDIN_FILENO);
-    sTerminal = name != NULL ? open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
-    if (sTerminal < 0)
+    k->terminal = name != NULL ? open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    if (k->terminal < 0)
         return;
-    if (!SameTerminal(sTerminal, STDIN_FILENO)) {
-        close(sTerminal);
-        sTerminal = -1;
+    if (!SameTerminal(k->terminal, STDIN_FILENO)) {
+        close(k->terminal);
+        k->terminal = -1;
         return;
     }
-    struct termios raw = sBefore;
+    struct termios raw = k->before;
     raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
-    sCanonChanged = (sBefore.c_lflag & ICANON) != 0;
-    sEchoChanged = (sBefore.c_lflag & ECHO) != 0;
-    sMinChanged = sBefore.c_cc[VMIN] != 0;
-    sTimeChanged = sBefore.c_cc[VTIME] != 0;
-    sSet = raw;
+    k->canonChanged = (k->before.c_lflag & ICANON) != 0;
+    k->echoChanged = (k->before.c_lflag & ECHO) != 0;
+    k->minChanged = k->before.c_cc[VMIN] != 0;
+    k->timeChanged = k->before.c_cc[VTIME] != 0;
+    k->set = raw;
     tcflush(STDIN_FILENO, TCIFLUSH); // keys typed before the test started do not count
     if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) {
-        close(sTerminal);
-        sTerminal = -1;
+        close(k->terminal);
+        k->terminal = -1;
         return;
     }
-    sActive = 1;
+    k->active = 1;
 }
 
 bool KeysWatched(void)
 {
-    return sActive != 0;
+    return k->active != 0;
 }
 
 int KeyWatchFd(void)
 {
-    return sActive ? sTerminal : -1;
+    return k->active ? k->terminal : -1;
 }
 
 int TakeKey(void)
 {
-    if (!sActive)
+    if (!k->active)
         return 0;
     char key;
-    ssize_t n = read(sTerminal, &key, 1);
+    ssize_t n = read(k->terminal, &key, 1);
     if (n == 1)
         return 1;
     if (n < 0 && errno != EINTR && errno != EAGAIN)
@@ -108,16 +106,16 @@ int TakeKey(void)
 
 void StopKeyWatch(void)
 {
-    if (!sActive)
+    if (!k->active)
         return;
-    sActive = 0;
+    k->active = 0;
     PutBack();
-    close(sTerminal);
-    sTerminal = -1;
+    close(k->terminal);
+    k->terminal = -1;
 }
 
 void RestoreTerminalFromHandler(void)
 {
-    if (sActive)
+    if (k->active)
         PutBack();
 }

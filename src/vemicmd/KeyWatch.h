@@ -7,6 +7,18 @@
 #ifndef VEMI_KEY_WATCH_H
 #define VEMI_KEY_WATCH_H
 
+#include <signal.h>
+#include <termios.h>
+
+// The watch, a run's (RunState.h); zero: not watching.
+struct TKeyWatch {
+    volatile sig_atomic_t active; // keys are watched and the terminal's modes changed (a handler reads it)
+    int terminal;                 // the watch's own descriptor of the terminal: non-blocking, shared with no one
+    struct termios before;        // the modes before,
+    struct termios set;           // and as the watch set them
+    bool canonChanged, echoChanged, minChanged, timeChanged; // what the watch changed
+};
+
 // Starts watching when the terminal is the tool's, `promptFd` being the descriptor
 // the prompt is written to: one key at a time, no echo, signals left on so that
 // Ctrl-C stays an interrupt. Keys are read through a descriptor of the terminal of

@@ -1,5 +1,7 @@
 // The tool's main sequence: the command line read, the device opened, the title
 // line, the commands run in table order, the device closed.
+#include "MainSequence.h"
+
 #include <stdio.h>
 
 #include "CmdTable.h"
@@ -21,7 +23,7 @@ void ToDocument(const char* what, uint32_t status, const char* line)
     if (status == 0)
         StdoutOrStderr("%s\n", line);
     else
-        WRITE(&gReportWriter, failure, what, status, line);
+        WRITE(&gRun.writer, failure, what, status, line);
 }
 
 uint32_t DirectCallStep(void*)
@@ -29,17 +31,24 @@ uint32_t DirectCallStep(void*)
     return DirectVemiCall();
 }
 
+// The end of the run: the document ends, and the writer lets its buffers go.
+void EndRun(int exitStatus)
+{
+    WRITE(&gRun.writer, end, exitStatus);
+    MetricsReportRelease(&gRun.metrics);
+}
+
 } // namespace
 
-int32_t VemiMain(int argc, char** argv)
+int32_t VemiMain(const VemiTransport* transport, int argc, char** argv)
 {
-    ResetCommandTable();
+    gRun.transport = transport;
     int32_t rc = TakeLongOptions(&argc, argv);
-    if (rc == 0 && gLongRequest != kRequestNone) {
-        if (gLongRequest == kRequestVersion)
-            printf("VemiCmd %s\n", VEMI_VERSION_TEXT);
+    if (rc == 0 && gRun.longRequest != kRequestNone) {
+        if (gRun.longRequest == kRequestVersion)
+            fprintf(RunOut(), "VemiCmd %s\n", VEMI_VERSION_TEXT);
         else
-            PrintHelpScreen(stdout);
+            PrintHelpScreen(RunOut());
         return 0;
     }
     if (rc == 0 && MachineOutput())
@@ -47,21 +56,38 @@ int32_t VemiMain(int argc, char** argv)
     if (rc != 0)
         return rc; // a usage error: nothing opened, no request sent
     if (MachineOutput())
-        gVemiErrorSink = ToDocument;
-    WriteBegin(&gReportWriter);
+        gRun.errorSink = ToDocument;
+    WriteBegin(&gRun.writer);
     rc = VemiInit();
     if (rc != 0) {
-        WRITE(&gReportWriter, openFailed, gVemiOpenError);
-        WRITE(&gReportWriter, end, ExitStatusOf((uint32_t)rc));
+        WRITE(&gRun.writer, openFailed, gRun.openError);
+        EndRun(ExitStatusOf((uint32_t)rc));
         return rc;
     }
     ParseParams(argc, argv);
-    gReportWriter.bare = gSilentMode;
+    gRun.writer.bare = gSilentMode;
     PrintHeader();
     uint32_t result = ExecuteCmds();
     VemiClose();
-    WRITE(&gReportWriter, end, ExitStatusOf(result));
+    EndRun(ExitStatusOf(result));
     return (int32_t)result;
+}
+
+int32_t ParseParams(int argc, char** argv)
+{
+    for (int32_t pos = 1; pos < argc; pos++) {
+        int i = CmdRowOf(argv[pos]);
+        if (i < 0)
+            continue;
+        _CmdParam* row = &mCmdParams[i];
+        if (row->parseFn != NULL) {
+            int32_t rc = row->parseFn(row, argv, argc, &pos);
+            if (rc != 0)
+                return rc;
+        }
+        row->found = true;
+    }
+    return 0;
 }
 
 // The commands found, in table order; without one, the direct call. In the text
@@ -79,7 +105,7 @@ uint32_t ExecuteCmds(void)
     }
     if (count == 0)
         steps[count++] = {kReportDirectCall, DirectCallStep, NULL, false};
-    return RunSteps(&gReportWriter, steps, count);
+    return RunSteps(&gRun.writer, steps, count);
 }
 
 void PrintHeader(void)

@@ -5,43 +5,41 @@
 #include "CommandLine.h"
 #include "InBuffer.h"
 #include "Options.h"
-#include "OutputStyle.h"
 #include "ProgramState.h"
 #include "VemiInterface.h"
 
-static int32_t ParseNumberOption(const char* text, int base, uint32_t* value, uint8_t bit,
-                                 const char* label)
+namespace {
+
+int32_t ParseNumberOption(_CmdParam* row, char** argv, int32_t position, uint32_t* value, uint8_t bit)
 {
-    if (!ParseNumber(text, base, value)) {
-        const char* expected = base == 16 ? "Hexadecimal" : "Decimal";
-        StdoutOrStderr("%s: Invalid Param! %s value expected\n", label, expected);
+    if (!ParseNumber(CmdValueText(row, argv, position), CmdNumberBase(row), value)) {
+        SayInvalidValue(row, argv[position]);
         return 22;
     }
     gParamFound |= bit;
     return 0;
 }
 
-int32_t ParseIndexGroup(_CmdParam*, char** argv, int32_t, int32_t* position)
+} // namespace
+
+int32_t ParseIndexGroup(_CmdParam* row, char** argv, int32_t, int32_t* position)
 {
-    return ParseNumberOption(argv[*position] + 4, 16, &gIndexGroup, PARAM_INDEX_GROUP,
-                             "IndexGroup");
+    return ParseNumberOption(row, argv, *position, &gIndexGroup, PARAM_INDEX_GROUP);
 }
 
-int32_t ParseIndexOffset(_CmdParam*, char** argv, int32_t, int32_t* position)
+int32_t ParseIndexOffset(_CmdParam* row, char** argv, int32_t, int32_t* position)
 {
-    return ParseNumberOption(argv[*position] + 4, 16, &gIndexOffset, PARAM_INDEX_OFFSET,
-                             "IndexOffset");
+    return ParseNumberOption(row, argv, *position, &gIndexOffset, PARAM_INDEX_OFFSET);
 }
 
-int32_t ParseOutBufferLen(_CmdParam*, char** argv, int32_t, int32_t* position)
+int32_t ParseOutBufferLen(_CmdParam* row, char** argv, int32_t, int32_t* position)
 {
-    return ParseNumberOption(argv[*position] + 6, 10, &gOutBufferLen, PARAM_OUT_LEN,
-                             "OutBufferLength");
+    return ParseNumberOption(row, argv, *position, &gOutBufferLen, PARAM_OUT_LEN);
 }
 
-int32_t ParseInBuffer(_CmdParam*, char** argv, int32_t, int32_t* position)
+int32_t ParseInBuffer(_CmdParam* row, char** argv, int32_t, int32_t* position)
 {
-    ReplaceInBuffer(argv[*position] + 6); // a repeated /ibuf: releases the earlier buffer
+    ReplaceInBuffer((char*)CmdValueText(row, argv, *position)); // a repeated /ibuf: releases the earlier buffer
     gParamFound |= PARAM_IN_BUFFER;
     return 0;
 }

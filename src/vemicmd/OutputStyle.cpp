@@ -7,34 +7,19 @@
 #include "MetricsReport.h"
 #include "TextReport.h"
 #include "ToolVersion.h"
-#include "VemiInterface.h"
-
-OutputStyle gOutputStyle = kStyleText;
-ReportWriter gReportWriter = TextReportWriter(false);
-
-namespace {
-
-// The document writers' states, one run's.
-JsonReportState sJson;
-MetricsReportState sMetrics;
-
-} // namespace
 
 void ChooseOutputStyle(OutputStyle style)
 {
-    gOutputStyle = style;
+    gRun.style = style;
     if (MachineOutput()) {
-        gVemiOutToStderr = true;  // the channel's debug lines are for a person
-        gVemiOpenMessage = false; // a failed open is the document's to tell
+        gRun.channelToStderr = true;       // the channel's debug lines are for a person
+        gRun.openFailureInDocument = true; // a failed open is the document's to tell
     }
-    gReportWriter = style == kStylePrometheus ? MetricsReportWriter(&sMetrics, NULL, VEMI_VERSION_TEXT)
-                  : MachineOutput() ? JsonReportWriter(&sJson, style == kStyleJsonPretty, "VemiCmd", VEMI_VERSION_TEXT)
-                                    : TextReportWriter(false);
-}
-
-void ResetOutputStyle(void)
-{
-    ChooseOutputStyle(kStyleText);
+    RunStreams* streams = &gRun.streams;
+    gRun.writer = style == kStylePrometheus ? MetricsReportWriter(&gRun.metrics, streams, VEMI_VERSION_TEXT)
+                  : MachineOutput()
+                      ? JsonReportWriter(&gRun.json, streams, style == kStyleJsonPretty, "VemiCmd", VEMI_VERSION_TEXT)
+                      : TextReportWriter(streams, false);
 }
 
 void StdoutIfText(const char* format, ...)
@@ -43,7 +28,7 @@ void StdoutIfText(const char* format, ...)
         return;
     va_list ap;
     va_start(ap, format);
-    vprintf(format, ap);
+    vfprintf(RunOut(), format, ap);
     va_end(ap);
 }
 
@@ -51,6 +36,6 @@ void StdoutOrStderr(const char* format, ...)
 {
     va_list ap;
     va_start(ap, format);
-    vfprintf(MachineOutput() ? stderr : stdout, format, ap);
+    vfprintf(PersonOut(), format, ap);
     va_end(ap);
 }

@@ -3,8 +3,9 @@
 
 #include "HexDump.h"
 #include "ProgramState.h"
+#include "RunState.h"
 
 void PrintData(const void* data, uint32_t len)
 {
-    HexDump(data, len, gSilentMode);
+    HexDump(&gRun.streams, data, len, gSilentMode);
 }

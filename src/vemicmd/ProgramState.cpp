@@ -3,8 +3,7 @@
 #include <stdlib.h>
 
 #include "CmdTable.h"
-#include "CommandLine.h"
-#include "OutputStyle.h"
+#include "RunState.h"
 #include "VemiInterface.h"
 
 uint32_t gIndexGroup = 0;
@@ -15,6 +14,8 @@ uint32_t gOutBufferLen = 0;
 uint8_t gParamFound = 0;
 bool gSilentMode = false;
 
+TVemiRun gRun;
+
 void ResetProgramState(void)
 {
     free(gInBuffer);
@@ -22,8 +23,9 @@ void ResetProgramState(void)
     gIndexGroup = gIndexOffset = gInBufferLen = gOutBufferLen = 0;
     gParamFound = 0;
     gSilentMode = false;
-    ResetCommandTable();
-    ResetCommandLine();
-    ResetOutputStyle();
-    ResetVemiInterface();
+    gDebugMode = false;
+    gVemix_dev = 0;
+    for (_CmdParam& row : mCmdParams)
+        row.found = false;
+    gRun = TVemiRun();
 }

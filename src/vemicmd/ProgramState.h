@@ -19,9 +19,9 @@ extern uint32_t gOutBufferLen; // direct call: size of the output area
 extern uint8_t gParamFound;    // PARAM_* bits of the values given on the command line
 extern bool gSilentMode;       // /s: no title line, bare dumps, bare direct call
 
-// Puts these values back to their start, and has every module of the tool put its
-// own back (the table's rows, the long options, the style, the channel), so that
-// tests and fuzz targets can run the tool again in-process.
+// Starts a run again, in-process (tests, fuzz targets): these values, the
+// channel's and the table's rows back to their start, and the run's record
+// (RunState.h) to zero.
 void ResetProgramState(void);
 
 #endif

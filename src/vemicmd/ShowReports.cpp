@@ -5,22 +5,32 @@
 #include "Reports.h"
 #include "VemiInterface.h"
 
+namespace {
+
+uint32_t Run(uint32_t (*report)(VemiChannel* channel, const ReportWriter* w))
+{
+    VemiChannel channel = VemiToolChannel();
+    return report(&channel, &gRun.writer);
+}
+
+} // namespace
+
 uint32_t ShowVersion(void*)
 {
-    return RunVersionReport(&gVemiChannel, &gReportWriter);
+    return Run(RunVersionReport);
 }
 
 uint32_t ShowVemiSensors(void*)
 {
-    return RunSensorReport(&gVemiChannel, &gReportWriter);
+    return Run(RunSensorReport);
 }
 
 uint32_t ShowUserEeprom(void*)
 {
-    return RunUserEepromReport(&gVemiChannel, &gReportWriter);
+    return Run(RunUserEepromReport);
 }
 
 uint32_t ShowDalvInfo(void*)
 {
-    return RunUpsReport(&gVemiChannel, &gReportWriter);
+    return Run(RunUpsReport);
 }

@@ -5,12 +5,13 @@
 #include <stdio.h>
 
 #include "Outcome.h"
+#include "RunState.h"
 
 namespace {
 
 FILE* ChannelOut(void)
 {
-    return gVemiOutToStderr ? stderr : stdout; // looked up each time: the watchdog test swaps them
+    return gRun.channelToStderr ? StreamErr(&gRun.streams) : StreamOut(&gRun.streams);
 }
 
 void TraceRequest(void)
@@ -29,19 +30,21 @@ void TraceFailure(uint32_t status)
 } // namespace
 
 int gVemix_dev = 0;
-VemiChannel gVemiChannel = {nullptr, -1, TraceRequest, TraceFailure};
 bool gDebugMode = false;
-bool gVemiOutToStderr = false;
-bool gVemiOpenMessage = true;
-int gVemiOpenError = 0;
-void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line) = NULL;
+
+VemiChannel VemiToolChannel(void)
+{
+    VemiChannel channel = {gRun.transport, gVemix_dev, TraceRequest, TraceFailure};
+    return channel;
+}
 
 int32_t VemiInit(void)
 {
-    gVemiOpenError = VemiChannelOpen(&gVemiChannel, VEMI_DEVICE_PATH);
-    gVemix_dev = gVemiChannel.fd;
-    if (gVemiOpenError != 0) {
-        if (gVemiOpenMessage)
+    VemiChannel channel = VemiToolChannel();
+    gRun.openError = VemiChannelOpen(&channel, VEMI_DEVICE_PATH);
+    gVemix_dev = channel.fd;
+    if (gRun.openError != 0) {
+        if (!gRun.openFailureInDocument)
             fprintf(ChannelOut(), "Open '%s' failed\n", VEMI_DEVICE_PATH);
         return (int32_t)VEMI_OPEN_FAILED;
     }
@@ -52,8 +55,9 @@ uint32_t VemiIoCall(uint32_t indexGroup, uint32_t indexOffset, void* inBuffer,
                     uint32_t inBufferLen, void* outBuffer, uint32_t outBufferLen,
                     uint32_t* bytesReturned)
 {
-    return VemiChannelRequest(&gVemiChannel, indexGroup, indexOffset, inBuffer, inBufferLen, outBuffer,
-                              outBufferLen, bytesReturned);
+    VemiChannel channel = VemiToolChannel();
+    return VemiChannelRequest(&channel, indexGroup, indexOffset, inBuffer, inBufferLen, outBuffer, outBufferLen,
+                              bytesReturned);
 }
 
 int32_t VemiClose(void)
@@ -69,24 +73,8 @@ void PrintVemiError(const char* what, uint32_t status)
         return;
     char line[256];
     FormatOutcome(line, sizeof(line), what, status);
-    if (gVemiErrorSink != NULL)
-        gVemiErrorSink(what, status, line);
+    if (gRun.errorSink != NULL)
+        gRun.errorSink(what, status, line);
     else
-        printf("%s\n", line);
-}
-
-void VemiUseTransport(const VemiTransport* transport)
-{
-    gVemiChannel.transport = transport;
-}
-
-void ResetVemiInterface(void)
-{
-    gVemix_dev = 0;
-    gVemiChannel.fd = -1;
-    gDebugMode = false;
-    gVemiOutToStderr = false;
-    gVemiOpenMessage = true;
-    gVemiOpenError = 0;
-    gVemiErrorSink = NULL;
+        fprintf(StreamOut(&gRun.streams), "%s\n", line);
 }

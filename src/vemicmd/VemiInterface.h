@@ -1,6 +1,7 @@
 // VemiCmd's driver channel: the functions through which every device access of the
-// tool goes, over the library's channel, with the tool's own words: the open
-// failure, the debug trace of each request, and how an operation ended.
+// tool goes, over the library's channel on the run's transport, with the tool's
+// own words: the open failure, the debug trace of each request, and how an
+// operation ended.
 #ifndef VEMI_INTERFACE_H
 #define VEMI_INTERFACE_H
 
@@ -11,18 +12,11 @@
 #include "VemiStatus.h"
 
 extern int gVemix_dev;  // descriptor of the open device node; 0 before VemiInit
-extern VemiChannel gVemiChannel; // the tool's channel on gVemix_dev, which the reports read through
 extern bool gDebugMode; // debug switch: trace every request and the close
-extern bool gVemiOutToStderr; // the channel's own lines (open failure, debug trace) go to
-                              // standard error, as standard output carries a document
-extern bool gVemiOpenMessage; // VemiInit prints its failure (not when a document carries it)
-extern int gVemiOpenError;    // the error number of VemiInit's failed open; 0 otherwise
-// When set, PrintVemiError hands its line to this instead of printing it.
-extern void (*gVemiErrorSink)(const char* what, uint32_t status, const char* line);
 
-// The transport every request takes from now on; the program chooses it before
-// VemiInit (the ioctl; a simulated board in-process for tests).
-void VemiUseTransport(const VemiTransport* transport);
+// The tool's channel on gVemix_dev, over the run's transport, with the debug
+// trace: what the reports read through.
+VemiChannel VemiToolChannel(void);
 
 // Opens the device node. 0 on success; prints a message and returns VEMI_OPEN_FAILED
 // (-1) when it cannot.
@@ -39,8 +33,5 @@ int32_t VemiClose(void);
 
 // Prints one line telling how the operation `what` ended; nothing when `what` is null.
 void PrintVemiError(const char* what, uint32_t status);
-
-// The channel as before VemiInit, its switches and messages at their start values.
-void ResetVemiInterface(void);
 
 #endif

@@ -37,13 +37,13 @@ const uint8_t kTestRetriggers = 5;
 // A busy answer means "try again", and giving up on it restarts the machine: the
 // watchdog is kept alive meanwhile, and each try waits its whole second, also
 // with a signal pending. Only the final outcome is printed.
-uint32_t DisarmWdt(void)
+uint32_t DisarmWdt(VemiChannel* channel)
 {
-    uint32_t status = VemiWatchdogSetTime(&gVemiChannel, 0);
+    uint32_t status = VemiWatchdogSetTime(channel, 0);
     for (int retry = 0; status == VEMI_DEVICE_BUSY && retry < kBusyRetries; retry++) {
-        VemiWatchdogRetrigger(&gVemiChannel);
+        VemiWatchdogRetrigger(channel);
         WaitUntil(VemiNowMs() + 1000, false, false);
-        status = VemiWatchdogSetTime(&gVemiChannel, 0);
+        status = VemiWatchdogSetTime(channel, 0);
     }
     PrintVemiError("Disabling Wdt", status);
     return status;
@@ -56,7 +56,7 @@ void DisarmFromHandler(void)
     uint8_t off = 0;
     uint32_t returned = 0;
     vemix_struct request(kVemiWdtTime.group, kVemiWdtTime.offset, &off, 1, NULL, 0, &returned, NULL);
-    const VemiTransport* transport = gVemiChannel.transport;
+    const VemiTransport* transport = gRun.transport;
     uint32_t status = transport->request(transport->context, gVemix_dev, &request);
     RestoreTerminalFromHandler();
     const char* line = status == 0 ? "Disabling Wdt succeeded\n" : "Disabling Wdt failed\n";
@@ -72,7 +72,7 @@ void DisarmFromHandler(void)
 [[noreturn]] void EndRunBySignal(int sig)
 {
     StopKeyWatch();
-    WRITE(&gReportWriter, end, -sig);
+    WRITE(&gRun.writer, end, -sig);
     PumpOutput();
     ReleaseOutput();
     ReleaseArmedState();
@@ -96,19 +96,20 @@ uint32_t LeaveArmedState(uint32_t result)
 
 uint32_t TestWatchdog(void)
 {
+    VemiChannel channel = VemiToolChannel();
     uint8_t pwrCtrlMode = 1;
     uint8_t wdtTime = kTestSeconds;
     uint8_t retriggerInterval = kTestInterval;
     uint8_t retriggerCount = kTestRetriggers;
     WatchdogTestRecord record = {wdtTime, retriggerInterval, 0, kWdtNotArmed, 0, false, 0};
 
-    uint32_t status = VemiWatchdogPowerControl(&gVemiChannel, pwrCtrlMode);
+    uint32_t status = VemiWatchdogPowerControl(&channel, pwrCtrlMode);
     if (status != 0 && status != VEMI_NOT_SUPPORTED) {
         char line[96];
         snprintf(line, sizeof(line), "Enabling Wdt PwrCtrl-Mode failed with error 0x%04X", status);
         StdoutIfText("%s\n", line);
-        WRITE(&gReportWriter, failure, "Enabling Wdt PwrCtrl-Mode", status, line);
-        WRITE(&gReportWriter, watchdogTest, &record);
+        WRITE(&gRun.writer, failure, "Enabling Wdt PwrCtrl-Mode", status, line);
+        WRITE(&gRun.writer, watchdogTest, &record);
         return status;
     }
 
@@ -117,11 +118,11 @@ uint32_t TestWatchdog(void)
     // yet, and a signal meanwhile ends the run at once.
     HoldOutput();
     ArmingNow();
-    status = VemiWatchdogSetTime(&gVemiChannel, wdtTime);
+    status = VemiWatchdogSetTime(&channel, wdtTime);
     int64_t armedAt = VemiNowMs();
     if (status != 0) {
         PrintVemiError("Setting Wdt time", status);
-        WRITE(&gReportWriter, watchdogTest, &record);
+        WRITE(&gRun.writer, watchdogTest, &record);
         return LeaveArmedState(status);
     }
     StdoutOrStderr("Watchdog set to %d sec\nRetrigger every %d sec\n", wdtTime, retriggerInterval);
@@ -139,7 +140,7 @@ uint32_t TestWatchdog(void)
     const int64_t intervalMs = retriggerInterval * 1000;
     for (int slot = 0; slot < retriggerCount && !keyed && ArmedEndingSignal() == 0;) {
         int covered = (int)((VemiNowMs() - armedAt) / intervalMs); // the slots that have come
-        failed = VemiWatchdogRetrigger(&gVemiChannel);
+        failed = VemiWatchdogRetrigger(&channel);
         if (failed != 0) {
             PrintVemiError("Retriggering Wdt", failed);
             break;
@@ -155,18 +156,18 @@ uint32_t TestWatchdog(void)
         // Leaving the watchdog armed is what the key is for.
         StdoutOrStderr("Retriggering stopped by key press: the watchdog will restart the machine\n");
         record.outcome = kWdtKeyPressed;
-        WRITE(&gReportWriter, watchdogTest, &record);
+        WRITE(&gRun.writer, watchdogTest, &record);
         return LeaveArmedState(0);
     }
     if (failed == 0 && ArmedEndingSignal() == 0)
         StdoutOrStderr("Wdt was retrigger %u times\n", retriggerCount);
-    status = DisarmWdt();
+    status = DisarmWdt(&channel);
     int sig = ArmedEndingSignal();
     record.outcome = sig != 0 ? kWdtSignal : failed != 0 ? kWdtRetriggerFailed : kWdtCompleted;
     record.signal = sig;
     record.disarmed = true;
     record.disarmStatus = status;
-    WRITE(&gReportWriter, watchdogTest, &record);
+    WRITE(&gRun.writer, watchdogTest, &record);
     return LeaveArmedState(failed != 0 ? failed : status);
 }
 
@@ -181,20 +182,20 @@ uint32_t TriggerWdt(void*)
     LockFile lock;
     long holder = 0;
     char why[96], line[PATH_MAX + 160];
-    LockFileResult taken = LockFileTake(&lock, gWatchdogLockPath, &holder, why, sizeof(why));
+    LockFileResult taken = LockFileTake(&lock, WatchdogLockPath(), &holder, why, sizeof(why));
     if (taken != kLockTaken) {
         uint32_t status = taken == kLockHeld ? WDT_HELD : WDT_LOCK_REFUSED;
         char name[32] = "another process";
         if (taken == kLockHeld && (holder <= 0 || !VemiProcessName(holder, name, sizeof(name))))
             snprintf(name, sizeof(name), "another process");
         if (taken == kLockHeld)
-            snprintf(line, sizeof(line), "Watchdog held by %s (lock on %s): not tested", name, gWatchdogLockPath);
+            snprintf(line, sizeof(line), "Watchdog held by %s (lock on %s): not tested", name, WatchdogLockPath());
         else
-            snprintf(line, sizeof(line), "Watchdog lock on %s cannot be had (%s): not tested", gWatchdogLockPath, why);
+            snprintf(line, sizeof(line), "Watchdog lock on %s cannot be had (%s): not tested", WatchdogLockPath(), why);
         StdoutIfText("%s\n", line);
-        WRITE(&gReportWriter, failure, "Taking the watchdog", status, line);
+        WRITE(&gRun.writer, failure, "Taking the watchdog", status, line);
         WatchdogTestRecord record = {kTestSeconds, kTestInterval, 0, kWdtNotArmed, 0, false, 0};
-        WRITE(&gReportWriter, watchdogTest, &record);
+        WRITE(&gRun.writer, watchdogTest, &record);
         return status;
     }
     LockFileName(&lock);

@@ -1,11 +1,9 @@
 // VemiCmd: firmware services of the board through the driver at /dev/vemix.
-#include "CmdTable.h"
 #include "ExitStatus.h"
-#include "VemiInterface.h"
+#include "MainSequence.h"
 
 int main(int argc, char** argv)
 {
     GuardStandardStreams();
-    VemiUseTransport(&kVemiIoctlTransport);
-    return FinishOutput(ExitStatusOf((uint32_t)VemiMain(argc, argv)));
+    return FinishOutput(ExitStatusOf((uint32_t)VemiMain(&kVemiIoctlTransport, argc, argv)));
 }

@@ -41,12 +41,13 @@ void BeginRead(MetricsFile* f, int64_t nowMs)
 {
     f->text = NULL;
     f->length = 0;
-    f->out = open_memstream(&f->text, &f->length);
-    if (f->out == NULL) {
+    f->streams = RunStreams();
+    f->streams.out = open_memstream(&f->text, &f->length);
+    if (f->streams.out == NULL) {
         f->nextRead = nowMs + 1000;
         return;
     }
-    f->w = MetricsReportWriter(&f->report, f->out, VEMI_VERSION_TEXT);
+    f->w = MetricsReportWriter(&f->report, &f->streams, VEMI_VERSION_TEXT);
     WriteBegin(&f->w);
     ReportsReadStart(&f->reads, kReports, 3, &f->w);
     f->reading = true;
@@ -59,8 +60,8 @@ void BeginRead(MetricsFile* f, int64_t nowMs)
 void EndRead(MetricsFile* f)
 {
     WRITE(&f->w, end, f->reads.first == 0 ? 0 : 1);
-    bool whole = fclose(f->out) == 0 && f->text != NULL && strstr(f->text, kSuccessFamily) != NULL;
-    f->out = NULL;
+    bool whole = fclose(f->streams.out) == 0 && f->text != NULL && strstr(f->text, kSuccessFamily) != NULL;
+    f->streams.out = NULL;
     if (whole) {
         free(f->board);
         f->board = f->text;
@@ -146,10 +147,10 @@ void MetricsFileAbandon(MetricsFile* f)
 {
     if (!f->reading)
         return;
-    if (f->out != NULL)
-        fclose(f->out);
+    if (f->streams.out != NULL)
+        fclose(f->streams.out);
     free(f->text);
-    f->out = NULL;
+    f->streams.out = NULL;
     f->text = NULL;
     f->reading = false;
 }

@@ -44,7 +44,7 @@ struct MetricsFile {
     bool reading, readDone;
     int64_t readStartMs;
     uint32_t readRequests;
-    FILE* out;                  // the read's document, in memory
+    RunStreams streams;         // the read's document, in memory
     char* text;
     size_t length;
     ReportWriter w;

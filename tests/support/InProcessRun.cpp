@@ -7,14 +7,12 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "CmdTable.h"
+#include "MainSequence.h"
 #include "ExitStatus.h"
 #include "InProcessChannel.h"
-#include "CommandLine.h"
-#include "OutputStyle.h"
+#include "RunState.h"
 #include "ProgramState.h"
 #include "SharedBoard.h"
-#include "VemiInterface.h"
 
 // The watchdog test waits ten seconds on the monotonic clock; in a run here its
 // waits pass at once, as under vemisim's fast clock: the board's clock moves by
@@ -108,24 +106,21 @@ int RunToolInProcess(const std::vector<std::string>& args, const uint8_t* input,
     FILE* in = fmemopen(inputLen ? (void*)input : (void*)kEmpty, inputLen ? inputLen : 1, "r");
     if (inputLen == 0)
         fgetc(in);
-    FILE* savedIn = stdin;
-    FILE* savedOut = stdout;
-    stdin = in;
-    stdout = out;
 
     ResetProgramState();
+    gRun.streams.in = in;
+    gRun.streams.out = out;
     static char lock[64];
     snprintf(lock, sizeof(lock), "/tmp/vemi-inprocess-%d.lock", (int)getpid());
-    gWatchdogLockPath = lock; // this process's own, not the machine's
+    gRun.lockPath = lock; // this process's own, not the machine's
     static VemiTransport transport;
     transport = SimTransport(board);
-    VemiUseTransport(&transport);
     sRunning = board;
-    int status = ExitStatusOf((uint32_t)VemiMain((int)(argv.size() - 1), argv.data()));
+    int status = ExitStatusOf((uint32_t)VemiMain(&transport, (int)(argv.size() - 1), argv.data()));
     sRunning = nullptr;
     unlink(lock);
-    fflush(stdout);
-    clearerr(stdout);
+    fflush(out);
+    clearerr(out);
     if (output != nullptr) {
         output->clear();
         rewind(out);
@@ -135,9 +130,6 @@ int RunToolInProcess(const std::vector<std::string>& args, const uint8_t* input,
             output->append(buf, n);
         fclose(out);
     }
-
-    stdin = savedIn;
-    stdout = savedOut;
     fclose(in);
     ResetProgramState();
     return status;

@@ -7,7 +7,6 @@
 
 TEST(CmdTable, EveryRowWithAReportRunsAFunctionAndEveryValueRowParsesOne)
 {
-    ResetCommandTable();
     for (int i = 0; i < CMD_PARAM_COUNT; i++) {
         const _CmdParam& row = mCmdParams[i];
         const CmdRowTraits& traits = kCmdRowTraits[i];
