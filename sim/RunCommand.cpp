@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include "ArmedGuard.h"
 #include "EndingSignals.h"
 #include "ProcessTree.h"
 
@@ -169,16 +170,9 @@ void EndAs(int waitStatus)
 {
     if (!WIFSIGNALED(waitStatus))
         exit(WEXITSTATUS(waitStatus));
-    int sig = WTERMSIG(waitStatus);
     struct rlimit noCore = {0, 0};
     setrlimit(RLIMIT_CORE, &noCore); // the command has dumped its core already, if any
-    signal(sig, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, sig);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    raise(sig);
-    _exit(128 + sig);
+    EndBySignal(WTERMSIG(waitStatus));
 }
 
 RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd)

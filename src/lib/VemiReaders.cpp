@@ -5,10 +5,12 @@
 
 namespace {
 
-uint32_t Read(VemiChannel* channel, VemiService s, void* out, uint32_t size, uint32_t* returned)
+// One request into `out`, of which `needed` bytes hold the fields read.
+uint32_t Read(VemiChannel* channel, VemiService s, void* out, uint32_t size, uint32_t needed, VemiRead* read)
 {
-    *returned = 0;
-    return VemiChannelRequest(channel, s.group, s.offset, NULL, 0, out, size, returned);
+    read->returned = 0;
+    read->needed = needed;
+    return read->status = VemiChannelRequest(channel, s.group, s.offset, NULL, 0, out, size, &read->returned);
 }
 
 } // namespace
@@ -16,13 +18,13 @@ uint32_t Read(VemiChannel* channel, VemiService s, void* out, uint32_t size, uin
 uint32_t VemiReadVersion(VemiChannel* channel, VemiVersionInfo* info)
 {
     memset(info, 0, sizeof(*info));
-    return info->status = Read(channel, kVemiVersion, &info->version, sizeof(info->version), &info->returned);
+    return Read(channel, kVemiVersion, &info->version, sizeof(info->version), kVemiVersionBytes, &info->read);
 }
 
 uint32_t VemiReadMainboard(VemiChannel* channel, VemiMainboardInfo* info)
 {
     memset(info, 0, sizeof(*info));
-    return info->status = Read(channel, kVemiMainboard, &info->board, sizeof(info->board), &info->returned);
+    return Read(channel, kVemiMainboard, &info->board, sizeof(info->board), kVemiMainboardBytes, &info->read);
 }
 
 const VemiSensorKind* VemiSensorKindOf(uint32_t type)
@@ -37,17 +39,17 @@ const VemiSensorKind* VemiSensorKindOf(uint32_t type)
 uint32_t VemiReadSensorCount(VemiChannel* channel, VemiSensorCountInfo* info)
 {
     memset(info, 0, sizeof(*info));
-    return info->status = Read(channel, kVemiSensorCount, &info->count, sizeof(info->count), &info->returned);
+    return Read(channel, kVemiSensorCount, &info->count, sizeof(info->count), kVemiSensorCountBytes, &info->read);
 }
 
 uint32_t VemiReadSensor(VemiChannel* channel, uint32_t number, VemiSensorInfo* info)
 {
     memset(info, 0, sizeof(*info));
     info->number = number;
-    info->status = Read(channel, {kVemiSensorGroup, number}, &info->record, sizeof(info->record), &info->returned);
+    Read(channel, {kVemiSensorGroup, number}, &info->record, sizeof(info->record), kVemiSensorBytes, &info->read);
     info->kind = VemiSensorKindOf(info->record.sensorType);
     info->hundredths = info->kind->hundredths ? info->record.reading : info->record.reading * 100;
-    return info->status;
+    return info->read.status;
 }
 
 VemiUpsState VemiUpsStateOf(uint8_t statusByte)
@@ -84,47 +86,46 @@ void VemiUpsVersionText(const VemiUpsInfo* ups, char* text, size_t size)
 uint32_t VemiReadUpsStatus(VemiChannel* channel, VemiUpsInfo* info)
 {
     memset(info, 0, sizeof(*info));
-    info->statusRead = Read(channel, kVemiUpsStatus, &info->statusByte, sizeof(info->statusByte), &info->statusReturned);
+    Read(channel, kVemiUpsStatus, &info->statusByte, sizeof(info->statusByte), kVemiUpsStatusBytes, &info->statusRead);
     info->state = VemiUpsStateOf(info->statusByte);
     info->chargePercent = (info->statusByte & 0x0Fu) * 10;
     info->chargeMeant = info->state == kUpsCharging || info->state == kUpsDischarging;
     info->chargeValid = info->chargeMeant && info->chargePercent <= 100;
-    return info->statusRead;
+    return info->statusRead.status;
 }
 
 uint32_t VemiReadUpsVersion(VemiChannel* channel, VemiUpsInfo* info)
 {
-    return info->versionRead =
-               Read(channel, kVemiUpsVersion, info->version, sizeof(info->version), &info->versionReturned);
+    return Read(channel, kVemiUpsVersion, info->version, sizeof(info->version), kVemiUpsVersionBytes,
+                &info->versionRead);
 }
 
 uint32_t VemiReadUpsCounter(VemiChannel* channel, VemiUpsInfo* info)
 {
-    return info->counterRead =
-               Read(channel, kVemiUpsFailCounter, &info->failCounter, sizeof(info->failCounter), &info->counterReturned);
+    return Read(channel, kVemiUpsFailCounter, &info->failCounter, sizeof(info->failCounter), kVemiUpsCounterBytes,
+                &info->counterRead);
 }
 
 uint32_t VemiReadUpsTimes(VemiChannel* channel, VemiUpsInfo* info)
 {
-    return info->timesRead =
-               Read(channel, kVemiUpsFailTimes, info->failTimes, sizeof(info->failTimes), &info->timesReturned);
+    return Read(channel, kVemiUpsFailTimes, info->failTimes, sizeof(info->failTimes), kVemiUpsTimesBytes,
+                &info->timesRead);
 }
 
-void VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info)
+uint32_t VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info)
 {
-    info->gpioRead = Read(channel, kVemiUpsGpio, &info->gpio, sizeof(info->gpio), &info->gpioReturned);
+    return Read(channel, kVemiUpsGpio, &info->gpio, sizeof(info->gpio), kVemiGpioBytes, &info->gpioRead);
 }
 
-void VemiReadUpsGpioEx(VemiChannel* channel, VemiUpsInfo* info)
+uint32_t VemiReadUpsGpioEx(VemiChannel* channel, VemiUpsInfo* info)
 {
-    info->gpioExRead = Read(channel, kVemiUpsGpioEx, &info->gpioEx, sizeof(info->gpioEx), &info->gpioExReturned);
+    return Read(channel, kVemiUpsGpioEx, &info->gpioEx, sizeof(info->gpioEx), kVemiGpioExBytes, &info->gpioExRead);
 }
 
 uint32_t VemiReadUserEeprom(VemiChannel* channel, VemiUserEepromInfo* info)
 {
     memset(info, 0, sizeof(*info));
-    info->status = VemiChannelRequest(channel, kVemiUserEeprom.group, kVemiUserEeprom.offset, NULL, 0, info->bytes,
-                                      sizeof(info->bytes), &info->returned);
-    info->shown = info->returned < VEMI_USER_EEPROM_SIZE ? info->returned : VEMI_USER_EEPROM_SIZE;
-    return info->status;
+    Read(channel, kVemiUserEeprom, info->bytes, sizeof(info->bytes), 0, &info->read);
+    info->shown = info->read.returned < VEMI_USER_EEPROM_SIZE ? info->read.returned : VEMI_USER_EEPROM_SIZE;
+    return info->read.status;
 }

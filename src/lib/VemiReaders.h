@@ -13,13 +13,28 @@
 #include "VemiServices.h"
 #include "VemiStatus.h"
 
+// How one read ended: the driver's status, the bytes it said it wrote, and the
+// bytes of its record that the reader takes fields from.
+struct VemiRead {
+    uint32_t status;
+    uint32_t returned;
+    uint32_t needed;
+};
+
 // An answer shorter than the fields read from its record: the driver said success,
 // and the record's last fields are not the firmware's. The machine-readable
 // outputs take it for a failed read ("short answer: N of M bytes"); the text, as
 // it has always, shows the values as they stand.
-inline bool VemiShortAnswer(uint32_t status, uint32_t returned, uint32_t needed)
+inline bool VemiShortAnswer(const VemiRead* read)
 {
-    return status == 0 && returned < needed;
+    return read->status == 0 && read->returned < read->needed;
+}
+
+// A read that failed: by its status, or, where short answers count (`strict`: the
+// machine-readable styles), by a short answer.
+inline bool VemiReadFailed(const VemiRead* read, bool strict)
+{
+    return read->status != 0 || (strict && VemiShortAnswer(read));
 }
 
 // The bytes of each record that the readers read fields from.
@@ -35,15 +50,13 @@ const uint32_t kVemiGpioBytes = 4;        // address, offset, bitmask
 const uint32_t kVemiGpioExBytes = 24;
 
 struct VemiVersionInfo {
-    uint32_t status;
-    uint32_t returned;
+    VemiRead read;
     TVemiVersion version;
 };
 uint32_t VemiReadVersion(VemiChannel* channel, VemiVersionInfo* info);
 
 struct VemiMainboardInfo {
-    uint32_t status;
-    uint32_t returned;
+    VemiRead read;
     TVemiMainboard board;
 };
 uint32_t VemiReadMainboard(VemiChannel* channel, VemiMainboardInfo* info);
@@ -61,16 +74,14 @@ const VemiSensorKind* VemiSensorKindOf(uint32_t type);
 
 // The highest sensor number; a read that writes nothing leaves 0: no sensors.
 struct VemiSensorCountInfo {
-    uint32_t status;
-    uint32_t returned;
+    VemiRead read;
     uint32_t count;
 };
 uint32_t VemiReadSensorCount(VemiChannel* channel, VemiSensorCountInfo* info);
 
 struct VemiSensorInfo {
     uint32_t number;
-    uint32_t status;
-    uint32_t returned;
+    VemiRead read;
     TVemiSensor record; // zeroed before the read: a short record shows no earlier one
     const VemiSensorKind* kind;
     int32_t hundredths; // the value in hundredths of the unit: 45 C is 4500, 12.05 Volt 1205
@@ -84,34 +95,32 @@ enum VemiUpsState { kUpsDisabled, kUpsCharging, kUpsDischarging, kUpsUnknown };
 // VemiReadUpsStatus starts afresh: every value starts at zero and stands as the
 // driver left it, also after a failed read; each read keeps its status.
 struct VemiUpsInfo {
-    uint32_t statusRead; // VEMI_NOT_SUPPORTED: the board has no UPS, nothing else is read
+    VemiRead statusRead; // VEMI_NOT_SUPPORTED: the board has no UPS, nothing else is read
     uint8_t statusByte;  // high nibble the state, low nibble the charge in tens of percent
     VemiUpsState state;
     unsigned chargePercent;
     bool chargeMeant;    // the charge means something: charging or discharging
     bool chargeValid;    // and it can be: at most 100 %
-    uint32_t versionRead;
+    VemiRead versionRead;
     uint8_t version[2];  // major, minor
-    uint32_t counterRead;
+    VemiRead counterRead;
     uint16_t failCounter;
-    uint32_t timesRead;
+    VemiRead timesRead;
     uint32_t failTimes[3];
-    uint32_t gpioRead;   // VemiNotSupported: the board has no such record, an answer
+    VemiRead gpioRead;   // VemiNotSupported: the board has no such record, an answer
     TVemiGpio gpio;
-    uint32_t gpioExRead;
+    VemiRead gpioExRead;
     TVemiGpioEx gpioEx;
-    // The bytes each read returned, in the order of the reads above.
-    uint32_t statusReturned, versionReturned, counterReturned, timesReturned, gpioReturned, gpioExReturned;
 };
 uint32_t VemiReadUpsStatus(VemiChannel* channel, VemiUpsInfo* info);
 uint32_t VemiReadUpsVersion(VemiChannel* channel, VemiUpsInfo* info);
 uint32_t VemiReadUpsCounter(VemiChannel* channel, VemiUpsInfo* info);
 uint32_t VemiReadUpsTimes(VemiChannel* channel, VemiUpsInfo* info);
-void VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info);
-void VemiReadUpsGpioEx(VemiChannel* channel, VemiUpsInfo* info);
+uint32_t VemiReadUpsGpio(VemiChannel* channel, VemiUpsInfo* info);
+uint32_t VemiReadUpsGpioEx(VemiChannel* channel, VemiUpsInfo* info);
 inline bool VemiUpsPresent(const VemiUpsInfo* info)
 {
-    return info->statusRead != VEMI_NOT_SUPPORTED;
+    return info->statusRead.status != VEMI_NOT_SUPPORTED;
 }
 VemiUpsState VemiUpsStateOf(uint8_t statusByte);
 // The state's name in the documents: "disabled", "charging", "discharging", "unknown".
@@ -122,14 +131,15 @@ const char* VemiUpsStateName(VemiUpsState state);
 // styles do not count as a failure); or failed, which says nothing either way.
 enum VemiRecordState { kRecordRead, kRecordAbsent, kRecordFailed };
 // A GPIO record: either of the driver's words for "not supported" is not there.
-inline VemiRecordState VemiGpioState(uint32_t read)
+inline VemiRecordState VemiGpioState(const VemiRead* read, bool strict)
 {
-    return read == 0 ? kRecordRead : VemiNotSupported(read) ? kRecordAbsent : kRecordFailed;
+    return !VemiReadFailed(read, strict) ? kRecordRead : VemiNotSupported(read->status) ? kRecordAbsent : kRecordFailed;
 }
 // The UPS itself: not there on a board without one; unknown when its status read failed.
-inline VemiRecordState VemiUpsPresence(const VemiUpsInfo* info)
+inline VemiRecordState VemiUpsPresence(const VemiUpsInfo* info, bool strict)
 {
-    return !VemiUpsPresent(info) ? kRecordAbsent : info->statusRead == 0 ? kRecordRead : kRecordFailed;
+    return !VemiUpsPresent(info) ? kRecordAbsent : !VemiReadFailed(&info->statusRead, strict) ? kRecordRead
+                                                                                            : kRecordFailed;
 }
 
 // The versions as every output shows them: the interface's "2.01.0042"; the BIOS's
@@ -140,9 +150,8 @@ void VemiBiosVersionText(const TVemiMainboard* board, char* text, size_t size);
 void VemiUpsVersionText(const VemiUpsInfo* ups, char* text, size_t size);
 
 struct VemiUserEepromInfo {
-    uint32_t status;
+    VemiRead read;                        // returned: as the driver counted them
     uint8_t bytes[VEMI_USER_EEPROM_SIZE]; // zeroed: bytes the driver did not write show as 0
-    uint32_t returned;                    // as the driver counted them
     uint32_t shown;                       // of them, the bytes there are: never more than 128
 };
 uint32_t VemiReadUserEeprom(VemiChannel* channel, VemiUserEepromInfo* info);

@@ -17,19 +17,25 @@ JsonReportState* StateOf(const ReportWriter* w)
     return (JsonReportState*)w->state;
 }
 
-// A failed read: the driver's status, or a short answer (`returned` of `needed`
-// bytes), which no status of the driver's names: -1 in the document.
-void Failure(const ReportWriter* w, const char* operation, uint32_t status, uint32_t sensor = 0,
-             uint32_t returned = 0, uint32_t needed = 0)
+// Whether a read failed, for the document: by its status or a short answer.
+bool Failed(const VemiRead* read)
+{
+    return VemiReadFailed(read, true);
+}
+
+// A failed read: the driver's status, or a short answer, which no status of the
+// driver's names: -1 in the document.
+void Failure(const ReportWriter* w, const char* operation, const VemiRead* read, uint32_t sensor = 0)
 {
     char message[192];
-    if (status == VEMI_SHORT_ANSWER) {
-        snprintf(message, sizeof(message), "%s: short answer: %u of %u bytes", operation, returned, needed);
+    if (read->status == 0) {
+        snprintf(message, sizeof(message), "%s: short answer: %u of %u bytes", operation, read->returned,
+                 read->needed);
         RunRecordFailure(w->record, operation, -1, message, sensor, 0);
         return;
     }
-    FormatOutcome(message, sizeof(message), operation, status);
-    RunRecordFailure(w->record, operation, status, message, sensor, 0);
+    FormatOutcome(message, sizeof(message), operation, read->status);
+    RunRecordFailure(w->record, operation, read->status, message, sensor, 0);
 }
 
 // A signal by its name, as kill -l gives it.
@@ -139,17 +145,17 @@ void OwnFailure(const ReportWriter* w, const char* operation, int64_t status, co
 
 void VersionRead(const ReportWriter* w, const VemiVersionInfo* v)
 {
-    if (v->status != 0)
-        Failure(w, OP_VERSION, v->status, 0, v->returned, kVemiVersionBytes);
+    if (Failed(&v->read))
+        Failure(w, OP_VERSION, &v->read);
 }
 
 void MainboardRead(const ReportWriter* w, const VemiVersionInfo* v, const VemiMainboardInfo* b)
 {
     JsonOut* j = &StateOf(w)->out;
-    if (b != NULL && b->status != 0)
-        Failure(w, OP_MAINBOARD, b->status, 0, b->returned, kVemiMainboardBytes);
+    if (b != NULL && Failed(&b->read))
+        Failure(w, OP_MAINBOARD, &b->read);
     JsonBeginObject(j, kReportVersion);
-    if (v->status == 0) {
+    if (!Failed(&v->read)) {
         char text[32];
         VemiInterfaceVersionText(&v->version, text, sizeof(text));
         JsonBeginObject(j, "interface");
@@ -161,7 +167,7 @@ void MainboardRead(const ReportWriter* w, const VemiVersionInfo* v, const VemiMa
     } else {
         JsonNull(j, "interface");
     }
-    if (b != NULL && b->status == 0) {
+    if (b != NULL && !Failed(&b->read)) {
         char bios[16];
         VemiBiosVersionText(&b->board, bios, sizeof(bios));
         JsonBeginObject(j, "mainboard");
@@ -180,17 +186,17 @@ void MainboardRead(const ReportWriter* w, const VemiVersionInfo* v, const VemiMa
 void SensorCountRead(const ReportWriter* w, const VemiSensorCountInfo* counted)
 {
     JsonReportState* s = StateOf(w);
-    s->sensorsListed = counted->status == 0;
-    if (counted->status != 0)
-        Failure(w, OP_SENSOR_COUNT, counted->status, 0, counted->returned, kVemiSensorCountBytes);
+    s->sensorsListed = !Failed(&counted->read);
+    if (!s->sensorsListed)
+        Failure(w, OP_SENSOR_COUNT, &counted->read);
     s->sensorsListed ? JsonBeginArray(&s->out, kReportSensors) : JsonNull(&s->out, kReportSensors);
 }
 
 void SensorRead(const ReportWriter* w, const VemiSensorInfo* sensor)
 {
     JsonOut* j = &StateOf(w)->out;
-    if (sensor->status != 0) {
-        Failure(w, OP_SENSOR, sensor->status, sensor->number, sensor->returned, kVemiSensorBytes);
+    if (Failed(&sensor->read)) {
+        Failure(w, OP_SENSOR, &sensor->read, sensor->number);
         JsonNull(j, NULL);
         return;
     }
@@ -221,17 +227,14 @@ void UpsStateRead(const ReportWriter* w, const VemiUpsInfo* u)
     if (!VemiUpsPresent(u))
         return;
     const struct {
-        uint32_t read;
+        const VemiRead* read;
         const char* operation;
-        uint32_t returned, needed;
-    } reads[] = {{u->statusRead, OP_UPS_STATUS, u->statusReturned, kVemiUpsStatusBytes},
-                 {u->versionRead, OP_UPS_VERSION, u->versionReturned, kVemiUpsVersionBytes},
-                 {u->counterRead, OP_UPS_COUNTER, u->counterReturned, kVemiUpsCounterBytes},
-                 {u->timesRead, OP_UPS_TIMES, u->timesReturned, kVemiUpsTimesBytes}};
+    } reads[] = {{&u->statusRead, OP_UPS_STATUS}, {&u->versionRead, OP_UPS_VERSION},
+                 {&u->counterRead, OP_UPS_COUNTER}, {&u->timesRead, OP_UPS_TIMES}};
     for (const auto& r : reads)
-        if (r.read != 0)
-            Failure(w, r.operation, r.read, 0, r.returned, r.needed);
-    if (u->statusRead == 0 && u->chargeMeant && !u->chargeValid) {
+        if (Failed(r.read))
+            Failure(w, r.operation, r.read);
+    if (!Failed(&u->statusRead) && u->chargeMeant && !u->chargeValid) {
         char message[64];
         snprintf(message, sizeof(message), "charge out of range: %u %%", u->chargePercent);
         RunRecordFailure(w->record, OP_UPS_STATUS, -1, message, 0, 0);
@@ -239,28 +242,27 @@ void UpsStateRead(const ReportWriter* w, const VemiUpsInfo* u)
 }
 
 // A GPIO record that could not be read; one that is not there is an answer.
-void GpioFailure(const ReportWriter* w, const char* operation, const char* label, uint32_t status,
-                 uint32_t returned, uint32_t needed)
+void GpioFailure(const ReportWriter* w, const char* operation, const char* label, const VemiRead* read)
 {
-    if (VemiGpioState(status) != kRecordFailed)
+    if (VemiGpioState(read, true) != kRecordFailed)
         return;
-    if (status == VEMI_SHORT_ANSWER) {
-        Failure(w, operation, status, 0, returned, needed);
+    if (read->status == 0) {
+        Failure(w, operation, read);
         return;
     }
     char line[96];
-    FormatGpioFailure(line, sizeof(line), label, status);
-    RunRecordFailure(w->record, operation, status, line, 0, 0);
+    FormatGpioFailure(line, sizeof(line), label, read->status);
+    RunRecordFailure(w->record, operation, read->status, line, 0, 0);
 }
 
 void UpsGpioRead(const ReportWriter* w, const VemiUpsInfo* u)
 {
-    GpioFailure(w, OP_GPIO, GPIO_LABEL, u->gpioRead, u->gpioReturned, kVemiGpioBytes);
+    GpioFailure(w, OP_GPIO, GPIO_LABEL, &u->gpioRead);
 }
 
 void UpsGpioExRead(const ReportWriter* w, const VemiUpsInfo* u)
 {
-    GpioFailure(w, OP_GPIO_EX, GPIO_EX_LABEL, u->gpioExRead, u->gpioExReturned, kVemiGpioExBytes);
+    GpioFailure(w, OP_GPIO_EX, GPIO_EX_LABEL, &u->gpioExRead);
 }
 
 // true, false or null, as a record is there, is not, or is not known.
@@ -271,9 +273,9 @@ void JsonPresence(JsonOut* j, const char* key, VemiRecordState state)
 
 // A GPIO record: an object left open for its fields when it was read, closed with
 // supported false when the board has none, null when its read failed.
-bool JsonGpioBegin(JsonOut* j, const char* key, uint32_t read)
+bool JsonGpioBegin(JsonOut* j, const char* key, const VemiRead* read)
 {
-    VemiRecordState state = VemiGpioState(read);
+    VemiRecordState state = VemiGpioState(read, true);
     if (state == kRecordFailed) {
         JsonNull(j, key);
         return false;
@@ -289,12 +291,12 @@ void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
 {
     JsonOut* j = &StateOf(w)->out;
     JsonBeginObject(j, kReportUps);
-    JsonPresence(j, "supported", VemiUpsPresence(u));
+    JsonPresence(j, "supported", VemiUpsPresence(u, true));
     if (!VemiUpsPresent(u)) {
         JsonEndObject(j);
         return;
     }
-    if (u->statusRead == 0) {
+    if (!Failed(&u->statusRead)) {
         JsonBeginObject(j, "status");
         JsonString(j, "state", VemiUpsStateName(u->state), 16);
         u->chargeValid ? JsonUint(j, "charge_percent", u->chargePercent) : JsonNull(j, "charge_percent");
@@ -303,7 +305,7 @@ void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
     } else {
         JsonNull(j, "status");
     }
-    if (u->versionRead == 0) {
+    if (!Failed(&u->versionRead)) {
         char text[16];
         VemiUpsVersionText(u, text, sizeof(text));
         JsonBeginObject(j, "version");
@@ -314,8 +316,8 @@ void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
     } else {
         JsonNull(j, "version");
     }
-    u->counterRead == 0 ? JsonUint(j, "power_fail_counter", u->failCounter) : JsonNull(j, "power_fail_counter");
-    if (u->timesRead == 0) {
+    !Failed(&u->counterRead) ? JsonUint(j, "power_fail_counter", u->failCounter) : JsonNull(j, "power_fail_counter");
+    if (!Failed(&u->timesRead)) {
         JsonBeginArray(j, "power_fail_times");
         for (int i = 0; i < 3; i++)
             JsonUint(j, NULL, u->failTimes[i]);
@@ -323,12 +325,12 @@ void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
     } else {
         JsonNull(j, "power_fail_times");
     }
-    if (JsonGpioBegin(j, "gpio", u->gpioRead)) {
+    if (JsonGpioBegin(j, "gpio", &u->gpioRead)) {
         JsonUint(j, "address", (uint32_t)u->gpio.address + u->gpio.offset);
         JsonUint(j, "bitmask", u->gpio.bitmask);
         JsonEndObject(j);
     }
-    if (JsonGpioBegin(j, "gpio_ex", u->gpioExRead)) {
+    if (JsonGpioBegin(j, "gpio_ex", &u->gpioExRead)) {
         JsonUint(j, "type", u->gpioEx.type);
         JsonUint(j, "length", u->gpioEx.length);
         JsonUint(j, "flags", u->gpioEx.flags);
@@ -342,13 +344,13 @@ void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
 void UserEepromRead(const ReportWriter* w, const VemiUserEepromInfo* e)
 {
     JsonOut* j = &StateOf(w)->out;
-    if (e->status != 0) {
-        Failure(w, OP_USER_EEPROM, e->status);
+    if (e->read.status != 0) {
+        Failure(w, OP_USER_EEPROM, &e->read);
         JsonNull(j, kReportUserEeprom);
         return;
     }
     JsonBeginObject(j, kReportUserEeprom);
-    JsonUint(j, "bytes_returned", e->returned);
+    JsonUint(j, "bytes_returned", e->read.returned);
     JsonHex(j, "data", e->bytes, e->shown);
     JsonEndObject(j);
 }

@@ -117,7 +117,7 @@ void OpenFailed(const ReportWriter* w, int error)
 
 void MainboardRead(const ReportWriter* w, const VemiVersionInfo* v, const VemiMainboardInfo* b)
 {
-    if (b == NULL || b->status != 0)
+    if (b == NULL || VemiReadFailed(&b->read, true))
         return;
     char text[32], bios[16], revision[8], labels[256] = "";
     VemiInterfaceVersionText(&v->version, text, sizeof(text));
@@ -137,7 +137,7 @@ void SensorCountRead(const ReportWriter* w, const VemiSensorCountInfo* counted)
 {
     char value[16];
     Number(value, sizeof(value), counted->count);
-    if (counted->status == 0)
+    if (!VemiReadFailed(&counted->read, true))
         Sample(w, kSensorCount, "", value);
 }
 
@@ -145,7 +145,7 @@ void SensorRead(const ReportWriter* w, const VemiSensorInfo* s)
 {
     char value[32], labels[256] = "", n[16], t[16];
     Number(n, sizeof(n), s->number);
-    if (s->status != 0) { // a sensor that stopped answering shows, without its value
+    if (VemiReadFailed(&s->read, true)) { // a sensor that stopped answering shows, without its value
         Labelled(w, kSensorSuccess, "number", n, "0");
         return;
     }
@@ -178,10 +178,10 @@ void Presence(const ReportWriter* w, int family, const char* label, const char* 
 
 void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
 {
-    Presence(w, kUpsSupported, NULL, NULL, VemiUpsPresence(u));
+    Presence(w, kUpsSupported, NULL, NULL, VemiUpsPresence(u, true));
     if (!VemiUpsPresent(u))
         return;
-    if (u->statusRead == 0) {
+    if (!VemiReadFailed(&u->statusRead, true)) {
         static const VemiUpsState states[] = {kUpsDisabled, kUpsCharging, kUpsDischarging, kUpsUnknown};
         for (VemiUpsState state : states)
             Labelled(w, kUpsState, "state", VemiUpsStateName(state), state == u->state ? "1" : "0");
@@ -192,18 +192,18 @@ void UpsDone(const ReportWriter* w, const VemiUpsInfo* u)
             Sample(w, kUpsCharge, "", ratio);
     }
     char value[32];
-    if (u->counterRead == 0) {
+    if (!VemiReadFailed(&u->counterRead, true)) {
         Number(value, sizeof(value), u->failCounter);
         Sample(w, kUpsFailures, "", value);
     }
-    for (int i = 0; u->timesRead == 0 && i < 3; i++) {
+    for (int i = 0; !VemiReadFailed(&u->timesRead, true) && i < 3; i++) {
         char index[4];
         Number(index, sizeof(index), (uint64_t)i);
         Number(value, sizeof(value), u->failTimes[i]);
         Labelled(w, kUpsFailTime, "index", index, value);
     }
-    Presence(w, kUpsGpioSupported, "record", "gpio", VemiGpioState(u->gpioRead));
-    Presence(w, kUpsGpioSupported, "record", "gpio_ex", VemiGpioState(u->gpioExRead));
+    Presence(w, kUpsGpioSupported, "record", "gpio", VemiGpioState(&u->gpioRead, true));
+    Presence(w, kUpsGpioSupported, "record", "gpio_ex", VemiGpioState(&u->gpioExRead, true));
 }
 
 } // namespace

@@ -36,8 +36,8 @@ struct ReportWriter {
     // The style's rules: every report runs and the sensor walk goes on past a failed
     // read; a record the board reports as not supported is no failure; a record
     // shorter than its fields, or a value that cannot be, is one, and no sensors at
-    // all an answer (the reports then hand the writer VEMI_SHORT_ANSWER or
-    // VEMI_BAD_VALUE as the read's status); the bare forms.
+    // all an answer (a writer tells them from each read's VemiRead and the
+    // readers' values); the bare forms.
     bool goOnAfterFailure;
     bool notSupportedIsAnswer;
     bool strictRecords;

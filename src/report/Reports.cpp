@@ -6,11 +6,11 @@ namespace {
 
 const uint32_t kFailuresInARow = 3; // a sensor walk that meets this many ends
 
-// Where the style is strict about records, a short answer is a failed read.
-void Judge(const ReportWriter* w, uint32_t* status, uint32_t returned, uint32_t needed)
+// A read's part in its report's result: its status, or, where the style is strict
+// about records, a short answer's -1.
+uint32_t Result(const ReportWriter* w, const VemiRead* read)
 {
-    if (w->strictRecords && VemiShortAnswer(*status, returned, needed))
-        *status = VEMI_SHORT_ANSWER;
+    return read->status != 0 ? read->status : VemiReadFailed(read, w->strictRecords) ? VEMI_NOT_AN_ANSWER : 0;
 }
 
 void Done(ReportRead* r, uint32_t result)
@@ -23,19 +23,17 @@ void VersionStep(ReportRead* r, VemiChannel* channel, const ReportWriter* w)
 {
     if (r->stage++ == 0) {
         VemiReadVersion(channel, &r->version);
-        Judge(w, &r->version.status, r->version.returned, kVemiVersionBytes);
         WRITE(w, versionRead, &r->version);
-        if (r->version.status != 0) {
+        if (uint32_t failed = Result(w, &r->version.read)) {
             WRITE(w, mainboardRead, &r->version, NULL);
-            Done(r, r->version.status);
+            Done(r, failed);
         }
         return;
     }
     VemiMainboardInfo board;
     VemiReadMainboard(channel, &board);
-    Judge(w, &board.status, board.returned, kVemiMainboardBytes);
     WRITE(w, mainboardRead, &r->version, &board);
-    Done(r, board.status);
+    Done(r, Result(w, &board.read));
 }
 
 // The walk goes on while no read failed, or where the writer goes on after
@@ -55,11 +53,10 @@ void SensorStep(ReportRead* r, VemiChannel* channel, const ReportWriter* w)
     if (r->stage++ == 0) {
         VemiSensorCountInfo counted;
         VemiReadSensorCount(channel, &counted);
-        Judge(w, &counted.status, counted.returned, kVemiSensorCountBytes);
-        if (counted.status != 0)
+        r->result = Result(w, &counted.read);
+        if (r->result != 0)
             counted.count = 0; // a failed count lists nothing, whatever the driver wrote
         WRITE(w, sensorCountRead, &counted);
-        r->result = counted.status;
         r->count = counted.count;
         if (r->result == 0 && r->count == 0 && !w->strictRecords)
             r->result = VEMI_NO_SENSORS; // the text's run fails with -1
@@ -69,28 +66,28 @@ void SensorStep(ReportRead* r, VemiChannel* channel, const ReportWriter* w)
     }
     VemiSensorInfo sensor;
     VemiReadSensor(channel, r->sensor, &sensor);
-    Judge(w, &sensor.status, sensor.returned, kVemiSensorBytes);
     WRITE(w, sensorRead, &sensor);
-    r->failuresInARow = sensor.status == 0 ? 0 : r->failuresInARow + 1;
-    r->result = r->result != 0 ? r->result : sensor.status;
+    uint32_t status = Result(w, &sensor.read);
+    r->failuresInARow = status == 0 ? 0 : r->failuresInARow + 1;
+    r->result = r->result != 0 ? r->result : status;
     r->sensor++;
     SensorsGoOn(r, w);
 }
 
 uint32_t UpsResult(const VemiUpsInfo* ups, const ReportWriter* w)
 {
-    const uint32_t reads[] = {ups->statusRead, ups->versionRead, ups->counterRead, ups->timesRead};
-    for (uint32_t read : reads)
-        if (read != 0)
-            return read;
+    const VemiRead* reads[] = {&ups->statusRead, &ups->versionRead, &ups->counterRead, &ups->timesRead};
+    for (const VemiRead* read : reads)
+        if (uint32_t failed = Result(w, read))
+            return failed;
     // A GPIO record that is not there is an answer; the extended one where the style says so.
-    if (VemiGpioState(ups->gpioRead) == kRecordFailed)
-        return ups->gpioRead;
-    VemiRecordState ex = VemiGpioState(ups->gpioExRead);
+    if (VemiGpioState(&ups->gpioRead, w->strictRecords) == kRecordFailed)
+        return Result(w, &ups->gpioRead);
+    VemiRecordState ex = VemiGpioState(&ups->gpioExRead, w->strictRecords);
     if (ex == kRecordFailed || (ex == kRecordAbsent && !w->notSupportedIsAnswer))
-        return ups->gpioExRead;
+        return Result(w, &ups->gpioExRead);
     if (w->strictRecords && ups->chargeMeant && !ups->chargeValid)
-        return VEMI_BAD_VALUE;
+        return VEMI_NOT_AN_ANSWER;
     return 0;
 }
 
@@ -100,34 +97,24 @@ void UpsStep(ReportRead* r, VemiChannel* channel, const ReportWriter* w)
     switch (r->stage++) {
     case 0:
         VemiReadUpsStatus(channel, u);
-        Judge(w, &u->statusRead, u->statusReturned, kVemiUpsStatusBytes);
         if (!VemiUpsPresent(u)) { // a board without a UPS: an answer, not a failure
             WRITE(w, upsStateRead, u);
             WRITE(w, upsDone, u);
             Done(r, 0);
         }
         return;
-    case 1:
-        VemiReadUpsVersion(channel, u);
-        Judge(w, &u->versionRead, u->versionReturned, kVemiUpsVersionBytes);
-        return;
-    case 2:
-        VemiReadUpsCounter(channel, u);
-        Judge(w, &u->counterRead, u->counterReturned, kVemiUpsCounterBytes);
-        return;
+    case 1: VemiReadUpsVersion(channel, u); return;
+    case 2: VemiReadUpsCounter(channel, u); return;
     case 3:
         VemiReadUpsTimes(channel, u);
-        Judge(w, &u->timesRead, u->timesReturned, kVemiUpsTimesBytes);
         WRITE(w, upsStateRead, u);
         return;
     case 4:
         VemiReadUpsGpio(channel, u);
-        Judge(w, &u->gpioRead, u->gpioReturned, kVemiGpioBytes);
         WRITE(w, upsGpioRead, u);
         return;
     default:
         VemiReadUpsGpioEx(channel, u);
-        Judge(w, &u->gpioExRead, u->gpioExReturned, kVemiGpioExBytes);
         WRITE(w, upsGpioExRead, u);
         WRITE(w, upsDone, u);
         Done(r, UpsResult(u, w));
@@ -139,7 +126,7 @@ void UserEepromStep(ReportRead* r, VemiChannel* channel, const ReportWriter* w)
     VemiUserEepromInfo eeprom;
     VemiReadUserEeprom(channel, &eeprom);
     WRITE(w, userEepromRead, &eeprom);
-    Done(r, eeprom.status);
+    Done(r, eeprom.read.status);
 }
 
 uint32_t RunToTheEnd(ReportKind kind, VemiChannel* channel, const ReportWriter* w)

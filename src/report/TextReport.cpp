@@ -22,8 +22,8 @@ void Outcome(const ReportWriter* w, const char* what, uint32_t status)
 
 void VersionRead(const ReportWriter* w, const VemiVersionInfo* v)
 {
-    if (v->status != 0) {
-        Outcome(w, OP_VERSION, v->status);
+    if (v->read.status != 0) {
+        Outcome(w, OP_VERSION, v->read.status);
         return;
     }
     char text[32];
@@ -35,8 +35,8 @@ void MainboardRead(const ReportWriter* w, const VemiVersionInfo*, const VemiMain
 {
     if (b == NULL)
         return;
-    if (b->status != 0) {
-        Outcome(w, OP_MAINBOARD, b->status);
+    if (b->read.status != 0) {
+        Outcome(w, OP_MAINBOARD, b->read.status);
         return;
     }
     // The name fills all 8 bytes without a terminator when it is 8 characters long.
@@ -48,14 +48,14 @@ void MainboardRead(const ReportWriter* w, const VemiVersionInfo*, const VemiMain
 
 void SensorCountRead(const ReportWriter* w, const VemiSensorCountInfo* counted)
 {
-    if (counted->status != 0)
-        Outcome(w, OP_SENSOR_COUNT, counted->status);
+    if (counted->read.status != 0)
+        Outcome(w, OP_SENSOR_COUNT, counted->read.status);
 }
 
 void SensorRead(const ReportWriter* w, const VemiSensorInfo* s)
 {
-    if (s->status != 0)
-        Outcome(w, OP_SENSOR, s->status);
+    if (s->read.status != 0)
+        Outcome(w, OP_SENSOR, s->read.status);
     else
         fprintf(Out(w), "%-15.12s: %8.2f %s\n", s->record.description, s->hundredths / 100.0, s->kind->unit);
 }
@@ -92,16 +92,16 @@ void GpioFailure(const ReportWriter* w, const char* label, uint32_t status)
 
 void UpsGpioRead(const ReportWriter* w, const VemiUpsInfo* u)
 {
-    if (u->gpioRead != 0)
-        GpioFailure(w, GPIO_LABEL, u->gpioRead);
+    if (u->gpioRead.status != 0)
+        GpioFailure(w, GPIO_LABEL, u->gpioRead.status);
     else
         fprintf(Out(w), "GPIO Info:   Addr(IO): 0x%04X Bitmask: 0x%02X\n", u->gpio.address + u->gpio.offset, u->gpio.bitmask);
 }
 
 void UpsGpioExRead(const ReportWriter* w, const VemiUpsInfo* u)
 {
-    if (u->gpioExRead != 0) {
-        GpioFailure(w, GPIO_EX_LABEL, u->gpioExRead);
+    if (u->gpioExRead.status != 0) {
+        GpioFailure(w, GPIO_EX_LABEL, u->gpioExRead.status);
         return;
     }
     fprintf(Out(w), "GPIO InfoEx: Addr: 0x%016" PRIX64 " Bitmask: 0x%016" PRIX64 "\n", u->gpioEx.address, u->gpioEx.bitmask);
@@ -111,8 +111,8 @@ void UpsGpioExRead(const ReportWriter* w, const VemiUpsInfo* u)
 
 void UserEepromRead(const ReportWriter* w, const VemiUserEepromInfo* e)
 {
-    if (e->status != 0)
-        Outcome(w, OP_USER_EEPROM, e->status);
+    if (e->read.status != 0)
+        Outcome(w, OP_USER_EEPROM, e->read.status);
     else
         HexDump(w->streams, e->bytes, e->shown, w->bare);
 }

@@ -3,7 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 
-#include "ArmedSignals.h"
+#include "ArmedGuard.h"
 #include "HeldOutput.h"
 #include "KeyWatch.h"
 #include "MonotonicClock.h"
@@ -13,10 +13,10 @@ bool WaitUntil(int64_t untilMs, bool keys, bool signals)
 {
     PumpOutput();
     sigset_t held, open;
-    ArmedSignalsOfWaits(&held);
+    GuardSignalsOfWaits(&held);
     sigprocmask(SIG_BLOCK, &held, &open);
     bool key = false;
-    while (!(signals && ArmedEndingSignal() != 0) && VemiNowMs() < untilMs) {
+    while (!(signals && GuardEndingSignal() != 0) && VemiNowMs() < untilMs) {
         struct pollfd fds[3];
         int n = 0;
         int keyFd = keys ? KeyWatchFd() : -1;

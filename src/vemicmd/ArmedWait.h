@@ -8,7 +8,7 @@
 
 // Waits until `untilMs` on the monotonic clock (VemiNowMs). `keys`: a key ends the
 // wait, when keys are watched at all; `signals`: a caught ending signal does
-// (ArmedEndingSignal then says which), where otherwise it waits its time all the
+// (GuardEndingSignal then says which), where otherwise it waits its time all the
 // same (a busy disarm asked again). True when a key ended it.
 bool WaitUntil(int64_t untilMs, bool keys, bool signals);
 

@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "ArmedSignals.h"
+#include "ArmedGuard.h"
 #include "RunState.h"
 #include "SignalWait.h"
 
@@ -34,11 +34,13 @@ bool WriteSome(THeldStream* held)
     if (poll(&p, 1, 0) != 1)
         return false;
     size_t n = held->size - held->sent < kPiece ? held->size - held->sent : kPiece;
-    // The guard cuts the write short should another writer fill the pipe first.
-    ArmWriteGuard();
+    // The guard cuts the write short should another writer fill the pipe first;
+    // without it the piece waits for the next try.
+    if (!GuardWriteBegin())
+        return false;
     ssize_t written = write(fd, held->bytes + held->sent, n);
     int error = errno;
-    DisarmWriteGuard();
+    GuardWriteEnd();
     if (written > 0) {
         held->sent += (size_t)written;
         return true;
@@ -95,15 +97,15 @@ int PendingOutputFds(struct pollfd* fds)
 bool DrainOutput(void)
 {
     sigset_t blocked, open;
-    ArmedSignalsOfWaits(&blocked);
+    GuardSignalsOfWaits(&blocked);
     sigprocmask(SIG_BLOCK, &blocked, &open);
     struct pollfd fds[2];
     int n;
-    while (ArmedEndingSignal() == 0 && (n = PendingOutputFds(fds)) != 0)
+    while (GuardEndingSignal() == 0 && (n = PendingOutputFds(fds)) != 0)
         if (VemiWaitUnder(fds, n, -1, &open) > 0) // a caught signal ends the wait early
             PumpOutput();
     sigprocmask(SIG_SETMASK, &open, nullptr);
-    return ArmedEndingSignal() == 0;
+    return GuardEndingSignal() == 0;
 }
 
 void ReleaseOutput(void)

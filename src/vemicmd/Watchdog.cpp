@@ -10,7 +10,7 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "ArmedSignals.h"
+#include "ArmedGuard.h"
 #include "ArmedWait.h"
 #include "Commands.h"
 #include "ExitStatus.h"
@@ -27,6 +27,11 @@
 #include "LockFile.h"
 
 namespace {
+
+// While the test guards the watchdog: Ctrl-Z and a background terminal write do
+// not stop it, and a reader that has gone is an output error, reported at the end
+// of the run like any other.
+const int kIgnoredWhileArmed[] = {SIGTSTP, SIGTTIN, SIGTTOU, SIGPIPE};
 
 const int kBusyRetries = 3; // a busy disarm is asked again this many times at most
 // The test: armed for 5 s, retriggered every 2 s, five times, then disarmed.
@@ -66,6 +71,13 @@ void DisarmFromHandler(void)
     }
 }
 
+// Every disposition as it was; SIGPIPE stays ignored once the output failed, so
+// that the failure is reported rather than fatal.
+void ReleaseGuard(void)
+{
+    GuardRelease(ferror(StreamOut(&gRun.streams)) || gRun.streams.outputErrno != 0);
+}
+
 // The run ends by the caught signal: the document is whole, what the streams take
 // now is written, the rest is dropped, and the process dies as the signal would
 // have made it.
@@ -75,7 +87,7 @@ void DisarmFromHandler(void)
     WRITE(&gRun.writer, end, -sig);
     PumpOutput();
     ReleaseOutput();
-    ReleaseArmedState();
+    ReleaseGuard();
     EndBySignal(sig);
 }
 
@@ -85,11 +97,11 @@ void DisarmFromHandler(void)
 uint32_t LeaveArmedState(uint32_t result)
 {
     StopKeyWatch();
-    if (!DrainOutput() || ArmedEndingSignal() != 0)
-        EndRunBySignal(ArmedEndingSignal());
-    ReleaseArmedState();
-    if (ArmedEndingSignal() != 0)
-        EndRunBySignal(ArmedEndingSignal());
+    if (!DrainOutput() || GuardEndingSignal() != 0)
+        EndRunBySignal(GuardEndingSignal());
+    ReleaseGuard();
+    if (GuardEndingSignal() != 0)
+        EndRunBySignal(GuardEndingSignal());
     ReleaseOutput();
     return result;
 }
@@ -113,11 +125,12 @@ uint32_t TestWatchdog(void)
         return status;
     }
 
-    GuardArmedState(DisarmFromHandler); // before arming: no moment armed without it
+    const GuardPolicy policy = {kIgnoredWhileArmed, 4, NULL, 0, DisarmFromHandler};
+    GuardInstall(&policy, true); // before arming: no moment armed without it
     // What was printed so far goes out now, waiting if need be: nothing is armed
     // yet, and a signal meanwhile ends the run at once.
     HoldOutput();
-    ArmingNow();
+    GuardArming();
     status = VemiWatchdogSetTime(&channel, wdtTime);
     int64_t armedAt = VemiNowMs();
     if (status != 0) {
@@ -138,7 +151,7 @@ uint32_t TestWatchdog(void)
     uint32_t failed = 0;
     bool keyed = false;
     const int64_t intervalMs = retriggerInterval * 1000;
-    for (int slot = 0; slot < retriggerCount && !keyed && ArmedEndingSignal() == 0;) {
+    for (int slot = 0; slot < retriggerCount && !keyed && GuardEndingSignal() == 0;) {
         int covered = (int)((VemiNowMs() - armedAt) / intervalMs); // the slots that have come
         failed = VemiWatchdogRetrigger(&channel);
         if (failed != 0) {
@@ -152,17 +165,17 @@ uint32_t TestWatchdog(void)
     StopKeyWatch();
 
     // A caught signal wins over a key pressed in the same second.
-    if (keyed && ArmedEndingSignal() == 0) {
+    if (keyed && GuardEndingSignal() == 0) {
         // Leaving the watchdog armed is what the key is for.
         StdoutOrStderr("Retriggering stopped by key press: the watchdog will restart the machine\n");
         record.outcome = kWdtKeyPressed;
         WRITE(&gRun.writer, watchdogTest, &record);
         return LeaveArmedState(0);
     }
-    if (failed == 0 && ArmedEndingSignal() == 0)
+    if (failed == 0 && GuardEndingSignal() == 0)
         StdoutOrStderr("Wdt was retrigger %u times\n", retriggerCount);
     status = DisarmWdt(&channel);
-    int sig = ArmedEndingSignal();
+    int sig = GuardEndingSignal();
     record.outcome = sig != 0 ? kWdtSignal : failed != 0 ? kWdtRetriggerFailed : kWdtCompleted;
     record.signal = sig;
     record.disarmed = true;

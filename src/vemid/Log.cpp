@@ -11,7 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "StopSignals.h"
+#include "ArmedGuard.h"
 
 namespace {
 
@@ -72,11 +72,12 @@ bool WriteNow(int fd, const char* text, size_t len)
     struct pollfd p = {fd, POLLOUT, 0};
     if (poll(&p, 1, 0) != 1 || !(p.revents & POLLOUT))
         return false;
-    if (sGuarded)
-        GuardWrite(true); // writable is no promise that the whole line fits
+    // Writable is no promise that the whole line fits: the guard cuts it short.
+    if (sGuarded && !GuardWriteBegin())
+        return false;
     bool written = write(fd, text, len) == (ssize_t)len;
     if (sGuarded)
-        GuardWrite(false);
+        GuardWriteEnd();
     return written;
 }
 

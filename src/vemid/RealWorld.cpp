@@ -7,6 +7,7 @@
 #include "Log.h"
 #include "MonotonicClock.h"
 #include "SignalWait.h"
+#include "ArmedGuard.h"
 #include "StopSignals.h"
 
 namespace {
@@ -47,17 +48,14 @@ void Wait(void* context, Keeper* k, int64_t untilMs)
     int nut = count;
     if (w->nut != NULL)
         count += NutServerFds(w->nut, fds + nut, (int)(sizeof(fds) / sizeof(fds[0])) - nut);
-    if (VemiWaitUnder(fds, count, gStopSignal != 0 ? 0 : untilMs, StopSignalsOpen()) > 0) {
+    if (VemiWaitUnder(fds, count, GuardEndingSignal() != 0 ? 0 : untilMs, StopSignalsOpen()) > 0) {
         if (nut != 0 && fds[0].revents != 0)
             TakeReports(w->helper, k);
         if (w->nut != NULL)
             NutServerServe(w->nut, fds + nut, count - nut, VemiNowMs());
     }
-    int sig = gStopSignal;
-    if (sig != 0) {
-        gStopSignal = 0;
+    if (int sig = TakeStopSignal())
         KeeperStopAsked(k, sig);
-    }
 }
 
 bool StartCheck(void* context, uint32_t id)

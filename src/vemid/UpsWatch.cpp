@@ -36,15 +36,16 @@ UpsLine LineOf(const VemiUpsInfo* u, int lowPercent)
 // What a status read says: a state, no UPS, or nothing known (and why, for the log).
 UpsLine Judge(const UpsWatch* w, const VemiUpsInfo* u, char* why, size_t size)
 {
-    if (u->statusRead == VEMI_NOT_SUPPORTED && !w->answered)
+    uint32_t status = u->statusRead.status;
+    if (status == VEMI_NOT_SUPPORTED && !w->answered)
         return kLineNoUps;
-    if (u->statusRead != 0) {
-        snprintf(why, size, "%s 0x%X", u->statusRead == VEMI_NOT_SUPPORTED ? "not supported after it answered, read"
-                                                                            : "read failed,", u->statusRead);
+    if (status != 0) {
+        snprintf(why, size, "%s 0x%X",
+                 status == VEMI_NOT_SUPPORTED ? "not supported after it answered, read" : "read failed,", status);
         return kLineUnknown;
     }
-    if (VemiShortAnswer(u->statusRead, u->statusReturned, kVemiUpsStatusBytes)) {
-        snprintf(why, size, "an answer of %u bytes", u->statusReturned);
+    if (VemiShortAnswer(&u->statusRead)) {
+        snprintf(why, size, "an answer of %u bytes", u->statusRead.returned);
         return kLineUnknown;
     }
     snprintf(why, size, "status byte 0x%02X", u->statusByte);
@@ -123,7 +124,7 @@ void CounterRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
     memset(&ups, 0, sizeof(ups));
     VemiReadUpsCounter(channel, &ups);
     // A counter answered short is half a number: none.
-    bool whole = ups.counterRead == 0 && !VemiShortAnswer(ups.counterRead, ups.counterReturned, kVemiUpsCounterBytes);
+    bool whole = !VemiReadFailed(&ups.counterRead, true);
     w->state.counter = whole ? ups.failCounter : -1;
     Publish(w, nowMs);
     w->next = w->state.firmware[0] == '\0' ? kReadVersion : kReadStatus;
@@ -136,7 +137,7 @@ void VersionRead(UpsWatch* w, VemiChannel* channel, int64_t nowMs)
     VemiUpsInfo ups;
     memset(&ups, 0, sizeof(ups));
     VemiReadUpsVersion(channel, &ups);
-    if (ups.versionRead == 0 && !VemiShortAnswer(ups.versionRead, ups.versionReturned, kVemiUpsVersionBytes)) {
+    if (!VemiReadFailed(&ups.versionRead, true)) {
         VemiUpsVersionText(&ups, w->state.firmware, sizeof(w->state.firmware));
         Publish(w, nowMs);
     }
@@ -166,7 +167,7 @@ void UpsWatchAddSink(UpsWatch* w, UpsSink sink)
 
 void UpsWatchSetBoard(UpsWatch* w, const VemiMainboardInfo* board)
 {
-    if (board->status != 0)
+    if (VemiReadFailed(&board->read, true))
         return;
     char name[20];
     Escape(name, sizeof(name), board->board.name, sizeof(board->board.name));

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "ArmedGuard.h"
 #include "CheckHelper.h"
 #include "Keeper.h"
 #include "LockFile.h"
@@ -40,14 +41,8 @@ int Refused(Start* s, int status, int stopSignal)
     NutServerStop(&s->nut);
     CheckHelperEnd(&s->helper);
     LockFileRelease(&s->pidFile);
-    if (stopSignal != 0) {
-        signal(stopSignal, SIG_DFL);
-        sigset_t only;
-        sigemptyset(&only);
-        sigaddset(&only, stopSignal);
-        sigprocmask(SIG_UNBLOCK, &only, NULL);
-        raise(stopSignal);
-    }
+    if (stopSignal != 0)
+        EndBySignal(stopSignal);
     return status;
 }
 

@@ -86,7 +86,7 @@ int SignalNumber(const std::string& name)
     static const std::pair<const char*, int> names[] = {
         {"HUP", SIGHUP}, {"INT", SIGINT}, {"QUIT", SIGQUIT}, {"ABRT", SIGABRT}, {"KILL", SIGKILL},
         {"SEGV", SIGSEGV}, {"PIPE", SIGPIPE}, {"ALRM", SIGALRM}, {"TERM", SIGTERM}, {"USR1", SIGUSR1},
-        {"USR2", SIGUSR2}, {"CONT", SIGCONT}, {"STOP", SIGSTOP}, {"TSTP", SIGTSTP}};
+        {"USR2", SIGUSR2}, {"CONT", SIGCONT}, {"STOP", SIGSTOP}, {"TSTP", SIGTSTP}, {"RTMIN", SIGRTMIN}};
     for (const auto& [n, sig] : names)
         if (name == n)
             return sig;

@@ -24,10 +24,10 @@ bool GuardTimerCreate(int signo, int cookie)
     return ktimer_create(CLOCK_MONOTONIC, &event, &sTimer) == 0;
 }
 
-void GuardTimerSet(long milliseconds)
+bool GuardTimerSet(long milliseconds)
 {
     struct itimerspec once = {{0, 0}, {milliseconds / 1000, (milliseconds % 1000) * 1000000}};
-    ktimer_settime(sTimer, 0, &once, nullptr);
+    return ktimer_settime(sTimer, 0, &once, nullptr) == 0;
 }
 
 void GuardTimerDelete(void)

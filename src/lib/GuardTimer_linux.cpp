@@ -16,10 +16,10 @@ bool GuardTimerCreate(int signo, int cookie)
     return timer_create(CLOCK_MONOTONIC, &event, &sTimer) == 0;
 }
 
-void GuardTimerSet(long milliseconds)
+bool GuardTimerSet(long milliseconds)
 {
     struct itimerspec once = {{0, 0}, {milliseconds / 1000, (milliseconds % 1000) * 1000000}};
-    timer_settime(sTimer, 0, &once, nullptr);
+    return timer_settime(sTimer, 0, &once, nullptr) == 0;
 }
 
 void GuardTimerDelete(void)
