@@ -76,13 +76,11 @@ LockFileResult LockFileTake(LockFile* lock, const char* path, long* holder, char
     return Refused(-1, why, whySize, "the file keeps being replaced");
 }
 
-void LockFileName(const LockFile* lock)
+bool LockFileName(const LockFile* lock)
 {
     char text[32];
     int n = snprintf(text, sizeof(text), "%ld\n", (long)getpid());
-    if (lock->fd < 0 || ftruncate(lock->fd, 0) != 0 || pwrite(lock->fd, text, (size_t)n, 0) != n) {
-        /* the lock still stands: only the name is missing */
-    }
+    return lock->fd >= 0 && ftruncate(lock->fd, 0) == 0 && pwrite(lock->fd, text, (size_t)n, 0) == n;
 }
 
 void LockFileRelease(LockFile* lock)

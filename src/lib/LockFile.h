@@ -28,8 +28,10 @@ struct LockFile {
 // the file cannot be had or fails the checks above; `why` says so in a few words.
 LockFileResult LockFileTake(LockFile* lock, const char* path, long* holder, char* why, size_t whySize);
 
-// Writes this process's pid into the file, alone, as pidfile(3) does.
-void LockFileName(const LockFile* lock);
+// Writes this process's pid into the file, alone, as pidfile(3) does. False, with
+// errno, when it could not be written: the lock stands, only its holder's name is
+// missing.
+bool LockFileName(const LockFile* lock);
 
 // Removes the file while it is still the locked one, then lets the lock go.
 void LockFileRelease(LockFile* lock);

@@ -32,21 +32,21 @@ constexpr DumpTables kTables;
 
 constexpr size_t kBlockSize = 64 * 1024;
 constexpr size_t kMaxRow = 80 + 4; // longest full-form row, and room for the last word store
-char sBlock[kBlockSize];
 
 struct BlockWriter {
     RunStreams* streams;
     size_t used = 0;
+    char block[kBlockSize];
     char* Reserve(size_t n)
     {
         if (used + n > kBlockSize)
             Flush();
-        return sBlock + used;
+        return block + used;
     }
-    void Commit(char* end) { used = (size_t)(end - sBlock); }
+    void Commit(char* end) { used = (size_t)(end - block); }
     void Flush()
     {
-        WriteOutput(streams, sBlock, used);
+        WriteOutput(streams, block, used);
         used = 0;
     }
 };
@@ -119,7 +119,8 @@ void HexDump(RunStreams* streams, const void* data, uint32_t len, bool bare)
         return;
     }
     const uint8_t* bytes = (const uint8_t*)data;
-    BlockWriter out = {streams};
+    BlockWriter out;
+    out.streams = streams;
     for (uint64_t r = 0; r < len; r += 16) {
         size_t n = len - r < 16 ? (size_t)(len - r) : 16;
         char* p = out.Reserve(kMaxRow);

@@ -47,13 +47,15 @@ MetricsReportState* StateOf(const ReportWriter* w)
     return (MetricsReportState*)w->state;
 }
 
-void Append(MetricsSamples* f, const char* text, size_t n)
+void Append(MetricsReportState* s, MetricsSamples* f, const char* text, size_t n)
 {
     if (f->length + n + 1 > f->capacity) {
         size_t capacity = (f->capacity + n + 1) * 2;
         char* grown = (char*)realloc(f->text, capacity);
-        if (grown == NULL)
+        if (grown == NULL) {
+            s->lost = true;
             return;
+        }
         f->text = grown;
         f->capacity = capacity;
     }
@@ -67,7 +69,7 @@ void Sample(const ReportWriter* w, int family, const char* labels, const char* v
     char line[1024]; // labels are built in 256 bytes: a line always fits
     int n = PromSampleLine(line, sizeof(line), kFamilyTable[family].name, labels, value);
     if (n > 0 && (size_t)n < sizeof(line))
-        Append(&StateOf(w)->samples[family], line, (size_t)n);
+        Append(StateOf(w), &StateOf(w)->samples[family], line, (size_t)n);
 }
 
 void Labelled(const ReportWriter* w, int family, const char* name, const char* labelValue, const char* value)
@@ -87,6 +89,7 @@ void Begin(const ReportWriter* w)
     MetricsReportState* s = StateOf(w);
     for (MetricsSamples& f : s->samples)
         f.length = 0;
+    s->lost = false;
     Labelled(w, kBuildInfo, "version", s->version, "1");
 }
 
@@ -102,7 +105,7 @@ void End(const ReportWriter* w, int exitStatus)
         Labelled(w, kCollector, "collector", r->reports[i].name, r->reports[i].state == kReportSucceeded ? "1" : "0");
     Sample(w, kSuccess, "", exitStatus == 0 ? "1" : "0");
     for (int i = 0; i < kFamilies; i++) {
-        if (s->samples[i].length == 0)
+        if (s->samples[i].length == 0 || (i == kSuccess && s->lost))
             continue;
         PromFamily(out, kFamilyTable[i].name, kFamilyTable[i].type, kFamilyTable[i].help);
         fputs(s->samples[i].text, out);

@@ -20,12 +20,14 @@ struct MetricsSamples {
 };
 struct MetricsReportState {
     MetricsSamples samples[kMetricsFamilyCount];
+    bool lost;          // a sample could not be kept (no memory): the document is not whole
     const char* version;
     RunRecord record;
 };
 
 // Writes to `streams`' output; `version` is the writing program's, for
-// vemi_build_info. `state` is the caller's, zeroed before
+// vemi_build_info. A document that lost a sample (no memory) goes without its
+// success gauge, as one cut short does. `state` is the caller's, zeroed before
 // its first use and kept as long as the writer is used; a state used before keeps
 // its buffers.
 ReportWriter MetricsReportWriter(MetricsReportState* state, RunStreams* streams, const char* version);

@@ -29,11 +29,9 @@ void ConnectSyslog(void)
     for (const char* path : paths) {
         if (path == NULL)
             continue;
-        int fd = socket(AF_UNIX, SOCK_DGRAM, 0);
+        int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return;
-        fcntl(fd, F_SETFL, O_NONBLOCK);
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
         struct sockaddr_un addr = {};
         addr.sun_family = AF_UNIX;
         snprintf(addr.sun_path, sizeof(addr.sun_path), "%s", path);

@@ -60,14 +60,21 @@ int sStarter = -1; // the pipe to the starting process, while it waits
 
 bool Detach(void)
 {
-    int ready[2];
-    if (pipe(ready) != 0)
+    // Opened before the fork: without /dev/null, vemid stays in the foreground.
+    int null = open("/dev/null", O_RDWR);
+    if (null < 0)
         return false;
+    int ready[2];
+    if (pipe(ready) != 0) {
+        close(null);
+        return false;
+    }
     fcntl(ready[1], F_SETFD, FD_CLOEXEC); // a health check must not hold the start up
     pid_t pid = fork();
     if (pid < 0) {
         close(ready[0]);
         close(ready[1]);
+        close(null);
         return false;
     }
     if (pid > 0) {
@@ -82,14 +89,13 @@ bool Detach(void)
     sStarter = ready[1];
     setsid();
     if (chdir("/") != 0) { /* stays where it started */ }
-    int null = open("/dev/null", O_RDWR);
-    if (null >= 0) {
-        dup2(null, STDIN_FILENO);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        if (null > STDERR_FILENO)
-            close(null);
-    }
+    // dup2 onto the standard descriptors of an open /dev/null does not fail; and
+    // a daemon writes only to syslog, so nothing could block on the terminal.
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    if (null > STDERR_FILENO)
+        close(null);
     return true;
 }
 

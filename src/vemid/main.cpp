@@ -134,7 +134,8 @@ int main(int argc, char** argv)
     LogOpen(o.foreground ? kLogInfo : kLogNone);
     if (!o.neverArm)
         Log(kLogNotice, "watchdog armed for %d s, fed every %d s", o.watchdogSeconds, o.feedSeconds);
-    LockFileName(&s.pidFile);
+    if (!LockFileName(&s.pidFile))
+        Log(kLogWarning, "%s: the pid cannot be written (%s): the lock holds, unnamed", o.pidFile, strerror(errno));
     StartComplete();
     LockMemoryAndRaisePriority();
 
