@@ -139,6 +139,26 @@ const char* LockPath(const char* path)
                : path;
 }
 
+// The same for a name in a folder open on `dirfd`, as the lock's own code reaches
+// it (from the folder it walked to): the default lock's folder is known by its
+// identity, whatever path led there. The run's lock is an absolute path, which
+// openat and its kin take as it stands.
+const char* LockPathAt(int dirfd, const char* path)
+{
+    static const char* runLock = getenv("VEMISIM_LOCK");
+    static const char* name = strrchr(VEMI_WATCHDOG_LOCK, '/') + 1;
+    if (path == nullptr || path[0] == '/' || runLock == nullptr || *runLock == '\0' || strcmp(path, name) != 0)
+        return LockPath(path);
+    static struct stat folder;
+    static bool known = [] {
+        char dir[sizeof(VEMI_WATCHDOG_LOCK)];
+        snprintf(dir, sizeof(dir), "%.*s", (int)(name - 1 - VEMI_WATCHDOG_LOCK), VEMI_WATCHDOG_LOCK);
+        return stat(dir, &folder) == 0;
+    }();
+    struct stat at;
+    return known && fstat(dirfd, &at) == 0 && at.st_dev == folder.st_dev && at.st_ino == folder.st_ino ? runLock : path;
+}
+
 // A slow driver's answer takes real time, also under the fast clock, whose sleeps
 // are this library's own.
 void RealDelay(uint32_t ms)
@@ -372,7 +392,7 @@ __attribute__((destructor)) void AtExit()
         mode_t mode = ModeArg(flags, ap);                                                 \
         va_end(ap);                                                                       \
         static OpenatFn real = Next<OpenatFn>(#name);                                     \
-        return IsDevicePath(path) ? OpenDevice(flags) : real(dirfd, LockPath(path), flags, mode); \
+        return IsDevicePath(path) ? OpenDevice(flags) : real(dirfd, LockPathAt(dirfd, path), flags, mode); \
     }
 #define IOCTL_ENTRY(name)                                                                 \
     int name(int fd, unsigned long request, ...)                                          \
@@ -391,6 +411,12 @@ __attribute__((destructor)) void AtExit()
         static auto real = Next<int (*)(const char*, type*)>(#name);                      \
         return real(LockPath(path), st);                                                  \
     }
+#define PATH_AT_ENTRY(name, type)                                                         \
+    int name(int dirfd, const char* path, type* st, int flags)                            \
+    {                                                                                     \
+        static auto real = Next<int (*)(int, const char*, type*, int)>(#name);            \
+        return real(dirfd, LockPathAt(dirfd, path), st, flags);                           \
+    }
 #define UNLINK_ENTRY(name)                                                                \
     int name(const char* path)                                                            \
     {                                                                                     \
@@ -406,6 +432,12 @@ IOCTL_ENTRY(ioctl)
 PATH_ENTRY(stat, struct stat)
 PATH_ENTRY(lstat, struct stat)
 UNLINK_ENTRY(unlink)
+PATH_AT_ENTRY(fstatat, struct stat)
+int unlinkat(int dirfd, const char* path, int flags)
+{
+    static auto real = Next<int (*)(int, const char*, int)>("unlinkat");
+    return real(dirfd, LockPathAt(dirfd, path), flags);
+}
 
 #ifdef __GLIBC__
 // The large-file names, and the entries _FORTIFY_SOURCE builds call instead of open.
@@ -417,6 +449,7 @@ int __openat_2(int dirfd, const char* path, int flags) { return openat(dirfd, pa
 int __openat64_2(int dirfd, const char* path, int flags) { return openat(dirfd, path, flags); }
 PATH_ENTRY(stat64, struct stat64)
 PATH_ENTRY(lstat64, struct stat64)
+PATH_AT_ENTRY(fstatat64, struct stat64)
 #endif
 
 #ifdef __FreeBSD__

@@ -18,6 +18,7 @@ bool sWaker[kSlots];
 volatile sig_atomic_t sEndingSignal = 0;
 volatile sig_atomic_t sEndAtOnce = 0;
 void (*sOnFault)(void) = nullptr;
+void (*sOnEnd)(void) = nullptr;
 int sTimerSignal = 0;              // the write guard's; 0: writes go unguarded
 
 bool FromGuardTimer(int sig, const siginfo_t* info)
@@ -30,14 +31,15 @@ void OnEndingSignal(int sig, siginfo_t* info, void*)
     if (FromGuardTimer(sig, info))
         return; // cutting the write short was all it was for
     bool sent = VemiSentByAnother(info);
-    if (VemiIsFaultSignal(sig) && !sent) {
-        // A genuine fault returns to the instruction that raised it: nothing resumes.
-        if (sOnFault != nullptr)
-            sOnFault();
-        EndBySignal(sig);
-    }
-    if (sEndAtOnce)
+    bool fault = VemiIsFaultSignal(sig) && !sent;
+    // A genuine fault returns to the instruction that raised it: nothing resumes.
+    if (fault && sOnFault != nullptr)
+        sOnFault();
+    if (fault || sEndAtOnce) {
+        if (sOnEnd != nullptr)
+            sOnEnd();
         EndBySignal(sig); // async-signal-safe: sigaction, sigprocmask, raise
+    }
     if (sEndingSignal == 0)
         sEndingSignal = sig;
 }
@@ -79,6 +81,7 @@ void GuardInstall(const GuardPolicy* p, bool endAtOnce)
     sEndingSignal = 0;
     sEndAtOnce = endAtOnce;
     sOnFault = p->onFault;
+    sOnEnd = p->onEnd;
     sTimerSignal = TimerSignal();
     struct sigaction catchIt = {};
     catchIt.sa_sigaction = OnEndingSignal;

@@ -28,6 +28,10 @@ struct GuardPolicy {
     const int* wakers;       // caught by a handler that does nothing, to end a wait (SIGCHLD)
     int wakerCount;
     void (*onFault)(void);   // a genuine fault's last words, async-signal-safe; may be null
+    // What must not outlive the process (a lock file) when the handler itself ends
+    // it: at once before the arm, or after a fault's last words. Async-signal-safe;
+    // may be null. A program that ends by a caught signal later sees to it itself.
+    void (*onEnd)(void);
 };
 
 // Installs the handling above. `endAtOnce`: nothing is armed yet, so a caught

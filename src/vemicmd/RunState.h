@@ -1,6 +1,6 @@
 // One run of VemiCmd as a plain record: what the tool keeps for a run besides the
-// program state (ProgramState.h, and the channel's gVemix_dev and gDebugMode). All
-// zero is the start of a run. What a module holds (held output, the terminal's
+// program state (ProgramState.h, and the channel's gVemix_dev and gDebugMode).
+// TVemiRun() is the start of a run. What a module holds (held output, the terminal's
 // modes, the guard's timer, a writer's buffers) it releases itself at the end of
 // the run, so that starting a run again is setting this record and the program
 // state back (ResetProgramState), without a word to any module.
@@ -12,6 +12,7 @@
 #include "HeldOutput.h"
 #include "JsonReport.h"
 #include "KeyWatch.h"
+#include "LockFile.h"
 #include "MetricsReport.h"
 #include "ReportWriter.h"
 #include "RunStreams.h"
@@ -38,6 +39,7 @@ struct TVemiRun {
     void (*errorSink)(const char* what, uint32_t status, const char* line); // takes PrintVemiError's line
     THeldOutput held;               // the output held while the watchdog is armed
     TKeyWatch keys;                 // the watchdog test's watch for a key
+    LockFile watchdogLock;          // the watchdog test's, while taken
 };
 extern TVemiRun gRun;
 

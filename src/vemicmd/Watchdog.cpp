@@ -71,6 +71,13 @@ void DisarmFromHandler(void)
     }
 }
 
+// The lock goes with the process however a signal ends it: from the handler
+// when the signal ends the test at once, or a genuine fault does.
+void RemoveLockAtEnd(void)
+{
+    LockFileRemoveAtEnd(&gRun.watchdogLock);
+}
+
 // Every disposition as it was; SIGPIPE stays ignored once the output failed, so
 // that the failure is reported rather than fatal.
 void ReleaseGuard(void)
@@ -87,18 +94,21 @@ void ReleaseGuard(void)
     WRITE(&gRun.writer, end, -sig);
     PumpOutput();
     ReleaseOutput();
+    LockFileRelease(&gRun.watchdogLock);
     ReleaseGuard();
     EndBySignal(sig);
 }
 
 // The watchdog is settled (disarmed, never armed, or left armed on purpose): what
-// was held may now go out, waiting for its streams. A signal caught while the test
-// guarded the watchdog, up to the moment the signals are handed back, ends the run.
+// was held may now go out, waiting for its streams, and then the lock goes. A
+// signal caught while the test guarded the watchdog, up to the moment the signals
+// are handed back, ends the run.
 uint32_t LeaveArmedState(uint32_t result)
 {
     StopKeyWatch();
     if (!DrainOutput() || GuardEndingSignal() != 0)
         EndRunBySignal(GuardEndingSignal());
+    LockFileRelease(&gRun.watchdogLock);
     ReleaseGuard();
     if (GuardEndingSignal() != 0)
         EndRunBySignal(GuardEndingSignal());
@@ -122,11 +132,9 @@ uint32_t TestWatchdog(void)
         StdoutIfText("%s\n", line);
         WRITE(&gRun.writer, failure, "Enabling Wdt PwrCtrl-Mode", status, line);
         WRITE(&gRun.writer, watchdogTest, &record);
-        return status;
+        return LeaveArmedState(status);
     }
 
-    const GuardPolicy policy = {kIgnoredWhileArmed, 4, NULL, 0, DisarmFromHandler};
-    GuardInstall(&policy, true); // before arming: no moment armed without it
     // What was printed so far goes out now, waiting if need be: nothing is armed
     // yet, and a signal meanwhile ends the run at once.
     HoldOutput();
@@ -172,8 +180,9 @@ uint32_t TestWatchdog(void)
         WRITE(&gRun.writer, watchdogTest, &record);
         return LeaveArmedState(0);
     }
+    // The retriggers made: slots a stall merged were made up by one.
     if (failed == 0 && GuardEndingSignal() == 0)
-        StdoutOrStderr("Wdt was retrigger %u times\n", retriggerCount);
+        StdoutOrStderr("Wdt was retrigger %u times\n", record.retriggers);
     status = DisarmWdt(&channel);
     int sig = GuardEndingSignal();
     record.outcome = sig != 0 ? kWdtSignal : failed != 0 ? kWdtRetriggerFailed : kWdtCompleted;
@@ -192,11 +201,15 @@ uint32_t TestWatchdog(void)
 // at all is no reason to go ahead unguarded: the test is refused too.
 uint32_t TriggerWdt(void*)
 {
-    LockFile lock;
+    // The guard comes first: however a signal ends the test from the lock's taking
+    // on, the lock file goes with it. Before the arm, a signal ends it at once.
+    const GuardPolicy policy = {kIgnoredWhileArmed, 4, NULL, 0, DisarmFromHandler, RemoveLockAtEnd};
+    GuardInstall(&policy, true);
     long holder = 0;
-    char why[96], line[PATH_MAX + 160];
-    LockFileResult taken = LockFileTake(&lock, WatchdogLockPath(), &holder, why, sizeof(why));
+    char why[PATH_MAX + 96], line[2 * PATH_MAX + 160];
+    LockFileResult taken = LockFileTake(&gRun.watchdogLock, WatchdogLockPath(), &holder, why, sizeof(why));
     if (taken != kLockTaken) {
+        ReleaseGuard(); // the refusal is printed as any output is
         uint32_t status = taken == kLockHeld ? WDT_HELD : WDT_LOCK_REFUSED;
         char name[32] = "another process";
         if (taken == kLockHeld && (holder <= 0 || !VemiProcessName(holder, name, sizeof(name))))
@@ -211,9 +224,7 @@ uint32_t TriggerWdt(void*)
         WRITE(&gRun.writer, watchdogTest, &record);
         return status;
     }
-    // Unnamed, the lock still holds: a test refused meanwhile says "another process".
-    (void)LockFileName(&lock);
-    uint32_t status = TestWatchdog();
-    LockFileRelease(&lock);
-    return status;
+    // Unnamed, the lock still holds: a test refused meanwhile finds its holder anyway.
+    (void)LockFileName(&gRun.watchdogLock);
+    return TestWatchdog();
 }

@@ -1,18 +1,26 @@
 #include "StopSignals.h"
 
 #include "ArmedGuard.h"
+#include "LockFile.h"
 
 namespace {
 
 const int kIgnored[] = {SIGHUP, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU};
 const int kWakers[] = {SIGCHLD};
 sigset_t sOpen;
+const LockFile* sPidFile; // for the handler
+
+void RemovePidFile(void)
+{
+    LockFileRemoveAtEnd(sPidFile);
+}
 
 } // namespace
 
-void InstallStopSignals(void)
+void InstallStopSignals(const LockFile* pidFile)
 {
-    const GuardPolicy policy = {kIgnored, 5, kWakers, 1, nullptr};
+    sPidFile = pidFile;
+    const GuardPolicy policy = {kIgnored, 5, kWakers, 1, nullptr, RemovePidFile};
     GuardInstall(&policy, false);
     sigset_t held;
     GuardSignalsOfWaits(&held);
@@ -22,6 +30,14 @@ void InstallStopSignals(void)
 const sigset_t* StopSignalsOpen(void)
 {
     return &sOpen;
+}
+
+int TakeHeldStopSignal(void)
+{
+    sigset_t held;
+    sigprocmask(SIG_SETMASK, &sOpen, &held); // a pending stop is caught here
+    sigprocmask(SIG_SETMASK, &held, nullptr);
+    return TakeStopSignal();
 }
 
 int TakeStopSignal(void)

@@ -12,12 +12,16 @@
 
 // Installs the handling above, and holds the stop signals back except where
 // vemid waits (StopSignalsOpen), so that none is lost between a look and a wait;
-// SIGCHLD, the end of the check helper, wakes the wait too.
-void InstallStopSignals(void);
+// SIGCHLD, the end of the check helper, wakes the wait too. A fault removes
+// `pidFile` as it ends vemid, when it is taken by then.
+struct LockFile;
+void InstallStopSignals(const LockFile* pidFile);
 const sigset_t* StopSignalsOpen(void); // the mask to wait under
 
 // The stop signal that came, 0 while none has; taken, so that after a stop that
 // could not settle the watchdog the next signal stops anew.
 int TakeStopSignal(void);
+// The same, after letting in a stop held back so far (outside a wait).
+int TakeHeldStopSignal(void);
 
 #endif

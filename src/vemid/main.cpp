@@ -1,6 +1,7 @@
 // vemid: keeps the board's watchdog fed while the system is healthy, and hands
 // the board's UPS to NUT, through the driver at /dev/vemix.
 #include <errno.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
@@ -68,12 +69,18 @@ int main(int argc, char** argv)
 
     Start s = {&o, LockFile(), UpsWatch(), UpsFile(), NutServer(), CheckHelper()};
     NutServerInit(&s.nut);
+    // Before the pidfile is taken: a stop during the start is vemid's to see to,
+    // the pidfile's removal with it.
+    InstallStopSignals(&s.pidFile);
     long holder = 0;
-    char why[96];
+    char why[PATH_MAX + 96];
     LockFileResult taken = LockFileTake(&s.pidFile, o.pidFile, &holder, why, sizeof(why));
+    char holderName[32] = "another process";
+    if (holder != 0)
+        snprintf(holderName, sizeof(holderName), "pid %ld", holder);
     if (taken == kLockHeld)
-        Log(kLogError, "%s: pid %ld has the lock on %s", o.neverArm ? "another vemid -n runs" : "the watchdog is held",
-            holder, o.pidFile);
+        Log(kLogError, "%s: %s has the lock on %s", o.neverArm ? "another vemid -n runs" : "the watchdog is held",
+            holderName, o.pidFile);
     else if (taken == kLockRefused)
         Log(kLogError, "%s: refused: %s", o.pidFile, why);
     if (taken != kLockTaken)
@@ -96,7 +103,6 @@ int main(int argc, char** argv)
     CheckHelperInit(&s.helper, o.check, o.startFolder, o.foreground);
     if (o.check != NULL && !CheckHelperStart(&s.helper))
         Log(kLogError, "the health check's helper cannot start: %s", strerror(errno));
-    InstallStopSignals();
 
     VemiChannel channel = VemiChannelOn(&kVemiIoctlTransport);
     RealWorldParts worldParts = {o.check != NULL ? &s.helper : NULL, o.upsName != NULL ? &s.nut : NULL};
@@ -114,6 +120,9 @@ int main(int argc, char** argv)
             return Refused(&s, VEMID_EXIT_CONFIG, 0);
         }
     }
+    // A stop that came during the start: nothing was armed, vemid ends by it.
+    if (int sig = keeper.stopSignal != 0 ? keeper.stopSignal : TakeHeldStopSignal())
+        return Refused(&s, 0, sig);
     int error = VemiChannelOpen(&channel, VEMI_DEVICE_PATH);
     if (error != 0) {
         Log(kLogError, "cannot open %s: %s", VEMI_DEVICE_PATH, strerror(error));

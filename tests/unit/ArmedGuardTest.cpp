@@ -59,7 +59,7 @@ TEST_P(Guard, TakesWhatEndsAndLeavesWhatIsIgnored)
         ignore.sa_handler = SIG_IGN;
         sigaction(c.callerIgnores, &ignore, &before);
     }
-    const GuardPolicy policy = {kIgnored, 2, nullptr, 0, nullptr};
+    const GuardPolicy policy = {kIgnored, 2, nullptr, 0, nullptr, nullptr};
     GuardInstall(&policy, false);
     GuardArming();
     SendFromAnother(c.sent);
@@ -84,7 +84,7 @@ TEST(GuardWrite, AWriteThatWouldWaitIsCutShort)
     struct sigaction ignore = {}, before;
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGRTMIN, &ignore, &before);
-    const GuardPolicy policy = {kIgnored, 2, nullptr, 0, nullptr};
+    const GuardPolicy policy = {kIgnored, 2, nullptr, 0, nullptr, nullptr};
     GuardInstall(&policy, false);
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);

@@ -22,7 +22,7 @@ namespace {
 
 // The child's steps; its exit status is the first that went wrong.
 enum { kOk, kNotWatched, kKeyNotTaken, kOtherReaderGotNothing, kStolenKeyTaken, kModesNotBack, kCanonKeyTaken,
-       kOthersModesChanged };
+       kOthersModesChanged, kWatchEndedOnNothing };
 
 bool Readable(int fd)
 {
@@ -52,6 +52,8 @@ int WatchKeys(int master)
     tcsetattr(STDIN_FILENO, TCSANOW, &canon);
     if (write(master, "y", 1) != 1 || TakeKey() != 0)
         return kCanonKeyTaken;
+    if (!KeysWatched()) // a read that found no whole line (EAGAIN) is no lost terminal
+        return kWatchEndedOnNothing;
     // Those modes are another program's now: the watch leaves them as they are.
     StopKeyWatch();
     struct termios now;
