@@ -274,11 +274,13 @@ const Case kCases[] = {
      {70, 0, {}, {}, {"not started"}, {},
       {{"board.dev", "ups.status: \"\"\nups.alarm: \"vemid did not start: no UPS state\""},
        {"metrics.prom.vemid-AbC123", ""}, {"metrics.prom.other", "keep"}, {"board.dev.vemid-XyZ789", "theirs"}}}},
-    // NUT's driver loses no file: one removed by hand is back at the next read; at
-    // the stop the file stays and its spare goes.
+    // An unchanged state is not written again (the file keeps its time); NUT's
+    // driver loses no file: one removed by hand is back at the next read; at the
+    // stop the file stays and its spare goes.
     {"AUpsFileRemovedByHandIsMadeAgain", "", {"/bin/sh", "-c", "{vemid} -d -t 3 -s 1 -u board.dev -p 1 & sleep 1.5; "
+                                              "stat -c '%i %y' board.dev >a; sleep 1.2; stat -c '%i %y' board.dev >b; cmp -s a b && echo kept; "
                                               "rm board.dev; sleep 1.5; cp board.dev seen; kill $!; wait; echo files: $(ls board.dev* | wc -l)"},
-     {}, {0, 0, {}, {}, {}, {"files: 1\n"}, {{"seen", "ups.status: \"OL CHRG\""}, {"board.dev", kStopped}}}},
+     {}, {0, 0, {}, {}, {}, {"kept\n", "files: 1\n"}, {{"seen", "ups.status: \"OL CHRG\""}, {"board.dev", kStopped}}}},
     {"ASymlinkedPidfileIsRefused", "", {"/bin/sh", "-c", "echo keep >victim; ln -s victim vemid.pid; " + kExecVemid}, {},
      {71, 0, {}, {"0x6000"}, {"vemid.pid: refused: a symbolic link"}, {}, {{"victim", "keep\n"}}}},
     {"AStartThatWaitsLeavesNoEarlierPid", kBusyStart, {"/bin/sh", "-c", "echo 99999 >vemid.pid; " + kExecVemid},

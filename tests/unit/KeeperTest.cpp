@@ -65,6 +65,7 @@ void PrintTo(const Case& c, std::ostream* os)
 struct World {
     const Case* c = nullptr;
     size_t checksStarted = 0, nextStop = 0;
+    int waitsNow = 0; // waits in a row that found nothing to wait for: a loop that spins
     bool pending = false; // a check's report, due at reportAt
     CheckReport report = {};
     int64_t reportAt = 0;
@@ -87,8 +88,13 @@ void Wait(void* context, Keeper* k, int64_t untilMs)
         next = w->reportAt;
     if (w->nextStop < w->c->stops.size() && w->c->stops[w->nextStop].atMs < next)
         next = w->c->stops[w->nextStop].atMs;
-    if (next > sNow)
+    if (next > sNow) {
         sNow = next;
+        w->waitsNow = 0;
+    } else if (++w->waitsNow > 10000) { // a real loop would spin on a CPU
+        ADD_FAILURE() << "the loop spins at " << sNow << " ms";
+        k->phase = kStopped;
+    }
     if (w->pending && w->reportAt <= sNow) {
         w->pending = false;
         KeeperCheckEnded(k, &w->report, sNow);
