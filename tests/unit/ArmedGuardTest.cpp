@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "ArmedGuard.h"
 
@@ -93,10 +95,21 @@ TEST(GuardWrite, AWriteThatWouldWaitIsCutShort)
     while (write(fds[1], block, sizeof(block)) > 0) {
     }
     fcntl(fds[1], F_SETFL, 0); // a writer that would now wait for ever
+    // Unguarded, the write would wait for ever: a reader comes after 10 s, so that
+    // the test fails rather than hangs.
+    std::atomic<bool> done{false};
+    std::thread rescue([&] {
+        for (int i = 0; i < 100 && !done; i++)
+            usleep(100000);
+        char drained[sizeof(block)];
+        if (!done && read(fds[0], drained, sizeof(drained)) < 0) { /* the write fails the test anyway */ }
+    });
     auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(GuardWriteBegin());
+    EXPECT_TRUE(GuardWriteBegin()); // the rescue must be joined whatever happens
     ssize_t n = write(fds[1], block, sizeof(block));
     GuardWriteEnd();
+    done = true;
+    rescue.join();
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     EXPECT_EQ(n, -1);
     EXPECT_LT(took.count(), 5000); // 50 ms, with room for a loaded machine; without the guard: for ever
