@@ -76,6 +76,15 @@ cd "$work" || exit 1
 mkdir state ups drivers
 chown "$nutuser:$(id -gn "$nutuser")" state && chmod 770 state
 ln -s "$front" drivers/vemid-nut
+# A board whose UPS status reads fail for 15 reads after the first four.
+reads_lost_board() {
+  cat >board.json <<'END'
+{"faults": [{"group": "0x5000", "offset": 1, "sequence": [0, 0, 0, 0,
+   "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708",
+   "0x708", "0x708", "0x708", "0x708", "0x708", 0]}]}
+END
+}
+
 case $scenario in
 driver-*) route=driver ;;
 *) route=file ;;
@@ -203,11 +212,7 @@ driver-frozen | native-frozen)
   said="$said SHUTDOWNCMD after $(seconds $((marker - frozen))) s (DEADTIME 5)"
   ;;
 driver-stale)
-  cat >board.json <<'END'
-{"faults": [{"group": "0x5000", "offset": 1, "sequence": [0, 0, 0, 0,
-   "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708",
-   "0x708", "0x708", "0x708", "0x708", "0x708", 0]}]}
-END
+  reads_lost_board
   board board.json "exec \$vemid $vemid_args"
   start_nut
   shows 10 "OL CHRG"
@@ -276,11 +281,7 @@ END
   said="reads lost on battery: an empty ups.status after 10 s, then upsmon's shutdown"
   ;;
 lost-on-line)
-  cat >board.json <<'END'
-{"faults": [{"group": "0x5000", "offset": 1, "sequence": [0, 0, 0, 0,
-   "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708", "0x708",
-   "0x708", "0x708", "0x708", "0x708", "0x708", 0]}]}
-END
+  reads_lost_board
   board board.json "exec \$vemid $vemid_args"
   start_nut
   shows 10 "OL CHRG"
