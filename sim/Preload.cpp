@@ -23,6 +23,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -78,7 +79,30 @@ struct NodeIdentity {
     int base = -1;       // a descriptor of the board's file, duplicated for each open
 };
 NodeIdentity sNode;
-Simulation* sSim = nullptr;
+Simulation* sSim = nullptr; // published whole, once its board is loaded
+pthread_mutex_t sSimMaking = PTHREAD_MUTEX_INITIALIZER;
+
+// The model's own state (what a request did, the faults' counters, the process's
+// user count) is the process's, shared by its threads: one request at a time. Its
+// signals wait meanwhile, as a driver call is not interrupted by a handler, so that
+// no handler that makes a request itself comes in the middle of one.
+pthread_mutex_t sModelMutex = PTHREAD_MUTEX_INITIALIZER;
+int sRaised = 0; // a fault the request ends in, raised once the lock is let go
+struct ModelLock {
+    sigset_t saved;
+    ModelLock()
+    {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &saved);
+        pthread_mutex_lock(&sModelMutex);
+    }
+    ~ModelLock()
+    {
+        pthread_mutex_unlock(&sModelMutex);
+        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    }
+};
 
 // "fd:dev:ino", as SharedBoardReference writes it.
 bool ParseReference(const char* text, int* fd, unsigned long long* dev, unsigned long long* ino)
@@ -181,11 +205,24 @@ void NoteUser(Simulation* sim)
         __atomic_add_fetch(&sim->model.shared->processCount, 1, __ATOMIC_RELAXED);
 }
 
+Simulation* MakeSim();
+
+// The process's simulation, made by the first thread that needs it while the others wait.
 Simulation* Sim()
 {
-    if (sSim != nullptr)
-        return sSim;
-    Simulation* sim = sSim = new Simulation;
+    Simulation* sim = __atomic_load_n(&sSim, __ATOMIC_ACQUIRE);
+    if (sim != nullptr)
+        return sim;
+    pthread_mutex_lock(&sSimMaking);
+    sim = sSim != nullptr ? sSim : MakeSim();
+    __atomic_store_n(&sSim, sim, __ATOMIC_RELEASE);
+    pthread_mutex_unlock(&sSimMaking);
+    return sim;
+}
+
+Simulation* MakeSim()
+{
+    Simulation* sim = new Simulation;
     const char* boardPath = getenv("VEMISIM_BOARD");
     const char* tracePath = getenv("VEMISIM_TRACE");
     const char* recordPath = getenv("VEMISIM_RECORD");
@@ -245,7 +282,7 @@ Simulation* Sim()
         if (write(STDERR_FILENO, text.data(), text.size()) < 0) { /* nowhere else to say it */ }
     };
     sim->model.delay = RealDelay;
-    sim->model.raise = [](int sig) { raise(sig); }; // in the program's own thread, as a real fault
+    sim->model.raise = [](int sig) { sRaised = sig; }; // in the program's own thread, as a real fault
     BoardInit(&sim->model, board);
     sim->ready = true;
     return sim;
@@ -316,6 +353,8 @@ mode_t ModeArg(int flags, va_list ap)
     return NeedsMode(flags) ? (mode_t)va_arg(ap, int) : 0;
 }
 
+uint32_t LockedRequest(Simulation* sim, int fd, unsigned long request, void* arg);
+
 int DeviceRequest(int fd, unsigned long request, void* arg)
 {
     Simulation* sim = Sim();
@@ -327,6 +366,24 @@ int DeviceRequest(int fd, unsigned long request, void* arg)
         errno = EINVAL;
         return -1;
     }
+    uint32_t status;
+    int raised = 0;
+    {
+        ModelLock lock;
+        sRaised = 0;
+        status = LockedRequest(sim, fd, request, arg);
+        raised = sRaised;
+    }
+    if (raised != 0)
+        raise(raised); // once the request is done with, as a fault at its end would be
+    if (status == 0)
+        return 0;
+    errno = (int)status;
+    return -1;
+}
+
+uint32_t LockedRequest(Simulation* sim, int fd, unsigned long request, void* arg)
+{
     vemix_struct rec;
     bool readable = sim->recording && CopyFromCaller(&rec, arg, sizeof(rec));
     RecordedRequest entry;
@@ -347,26 +404,31 @@ int DeviceRequest(int fd, unsigned long request, void* arg)
     }
     if (readable)
         RecordAfter(&sim->recorder, entry, rec, status);
-    if (status == 0)
-        return 0;
-    errno = (int)status;
-    return -1;
+    return status;
 }
 
 void FastSleep(uint64_t ms)
 {
-    BoardAdvanceClock(&Sim()->model, ms);
+    Simulation* sim = Sim();
+    ModelLock lock;
+    BoardAdvanceClock(&sim->model, ms);
 }
 
 __attribute__((constructor)) void TakeRealClock()
 {
     SetRealClock(Next<int (*)(clockid_t, struct timespec*)>("clock_gettime"));
+    // A child forked while another thread made a request finds the lock free.
+    pthread_atfork([] { pthread_mutex_lock(&sModelMutex); }, [] { pthread_mutex_unlock(&sModelMutex); },
+                   [] { pthread_mutex_unlock(&sModelMutex); });
 }
 
 __attribute__((destructor)) void AtExit()
 {
-    if (sSim != nullptr && sSim->useModel)
-        BoardAtExit(&sSim->model);
+    Simulation* sim = __atomic_load_n(&sSim, __ATOMIC_ACQUIRE);
+    if (sim == nullptr || !sim->useModel)
+        return;
+    ModelLock lock;
+    BoardAtExit(&sim->model);
 }
 
 } // namespace

@@ -37,6 +37,20 @@ TEST(Vemisim, AnswersTheNodeThroughEveryOpenEntryAndNothingElse)
     EXPECT_EQ(r.exitStatus, 0);
 }
 
+// 16 threads of one program on the node, from its first use on, on a board that
+// takes a while to load: each answer is the board's.
+TEST(Vemisim, ThreadsOfOneProgramEachGetTheBoardsAnswers)
+{
+    RunOptions o;
+    o.boardJson = R"({"version": {"major": 9, "minor": 9, "build": 9}, "sensors": [)";
+    for (int i = 0; i < 30000; i++)
+        o.boardJson += std::string(i ? "," : "") + R"({"type": 1, "reading": 40, "description": "Sensor"})";
+    o.boardJson += "]}";
+    RunResult r = RunVemisim({"--board", "board.json", "--", VEMI_TEST_THREAD_PROBE, "16", "2000", "9", "9", "9"}, o);
+    EXPECT_EQ(r.out, "0 wrong answers\n") << r.err;
+    EXPECT_EQ(r.exitStatus, 0);
+}
+
 TEST(Vemisim, ListsEveryBoardOfTheLibraryWithOneLine)
 {
     RunResult r = RunVemisim({"--list-boards"});
