@@ -11,32 +11,48 @@
 //   VEMISIM_FAST_CLOCK  "1": sleeps pass at once for the program, not for the board
 //   VEMISIM_RECORD      file that receives a recording of every request; the real
 //                       device answers unless VEMISIM_BOARD names a board
+//   VEMISIM_RUN         the run's folder: its files, and the stand-ins for the
+//                       programs' machine-wide paths (NodePaths.h)
 //   VEMISIM_SHARED      the board that all processes under one vemisim share:
-//                       an inherited descriptor and the identity of its file
+//                       an inherited descriptor and the identity of its file,
+//                       which is found by its name in the run's folder when the
+//                       descriptor was closed
+//   VEMISIM_NODE        the node's stand-in, the same way: each open of the node
+//                       is a descriptor of it
 //   VEMISIM_JOURNAL     the run's requests as --record keeps them, the same way
-//   VEMISIM_LOCK        the run's own watchdog lock, which the default lock path
-//                       (/var/run/vemid.pid) stands for under vemisim
 //
 // A descriptor of the node is known by the file it is open on, not by its number,
-// so that dup, dup2, fcntl(F_DUPFD) and exec behave as with a device node.
+// so that dup, dup2, fcntl(F_DUPFD) and exec behave as with a device node. The node
+// takes only its ioctl: read, write and mmap on it fail with ENODEV, as on a
+// device without them; lseek succeeds, as on a device.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/uio.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#ifdef __FreeBSD__
+#include <stdlib.h> // alloca
+#else
+#include <alloca.h>
+#endif
 
 #include "AddressCheck.h"
 #include "BoardModel.h"
-#include "LockFile.h"
+#include "NodePaths.h"
+#include "Preloadable.h"
 #include "Recorder.h"
 #include "VemiRequest.h"
 #include "VemiStatus.h"
@@ -131,11 +147,17 @@ void LookAtNode()
             KnowNode(st, -1);
         return;
     }
+    // The node is known by the identity the run gave its stand-in, also where this
+    // process cannot have the file any more: its descriptors still are the node.
+    const char* node = getenv("VEMISIM_NODE");
     int fd;
     unsigned long long dev, ino;
-    if (ParseReference(getenv("VEMISIM_SHARED"), &fd, &dev, &ino) && fstat(fd, &st) == 0 && st.st_dev == dev &&
-        st.st_ino == ino)
-        KnowNode(st, fd);
+    if (!ParseReference(node, &fd, &dev, &ino))
+        return;
+    sNode.known = true;
+    sNode.dev = (dev_t)dev;
+    sNode.ino = (ino_t)ino;
+    sNode.base = FindRunFile(node, kRunNodeName, true);
 }
 
 bool FastClock()
@@ -152,35 +174,6 @@ void WriteTrace(int fd, const std::string& line)
 {
     std::string text = line + "\n";
     if (write(fd, text.data(), text.size()) < 0) { /* tracing must not change the run */ }
-}
-
-// The default lock path stands for the run's own lock file: one board, one lock.
-const char* LockPath(const char* path)
-{
-    static const char* runLock = getenv("VEMISIM_LOCK");
-    return path != nullptr && runLock != nullptr && *runLock != '\0' && strcmp(path, VEMI_WATCHDOG_LOCK) == 0
-               ? runLock
-               : path;
-}
-
-// The same for a name in a folder open on `dirfd`, as the lock's own code reaches
-// it (from the folder it walked to): the default lock's folder is known by its
-// identity, whatever path led there. The run's lock is an absolute path, which
-// openat and its kin take as it stands.
-const char* LockPathAt(int dirfd, const char* path)
-{
-    static const char* runLock = getenv("VEMISIM_LOCK");
-    static const char* name = strrchr(VEMI_WATCHDOG_LOCK, '/') + 1;
-    if (path == nullptr || path[0] == '/' || runLock == nullptr || *runLock == '\0' || strcmp(path, name) != 0)
-        return LockPath(path);
-    static struct stat folder;
-    static bool known = [] {
-        char dir[sizeof(VEMI_WATCHDOG_LOCK)];
-        snprintf(dir, sizeof(dir), "%.*s", (int)(name - 1 - VEMI_WATCHDOG_LOCK), VEMI_WATCHDOG_LOCK);
-        return stat(dir, &folder) == 0;
-    }();
-    struct stat at;
-    return known && fstat(dirfd, &at) == 0 && at.st_dev == folder.st_dev && at.st_ino == folder.st_ino ? runLock : path;
 }
 
 // A slow driver's answer takes real time, also under the fast clock, whose sleeps
@@ -240,8 +233,15 @@ Simulation* MakeSim()
         sim->useModel = boardPath != nullptr && *boardPath != '\0';
     }
     const char* shared = getenv("VEMISIM_SHARED");
-    if (shared != nullptr && *shared != '\0')
+    if (shared != nullptr && *shared != '\0') {
         sim->model.shared = MapSharedBoard(shared);
+        // Never a board of its own in the middle of a run: the node is not there.
+        if (sim->model.shared == nullptr) {
+            fprintf(stderr, "vemisim: the run's board cannot be reached from this process (%s): no node\n",
+                    strerror(errno));
+            sim->failed = true;
+        }
+    }
     const char* times = getenv("VEMISIM_TRACE_TIMES");
     bool timed = times != nullptr && strcmp(times, "1") == 0;
     if (tracePath != nullptr && *tracePath != '\0' && sim->model.shared != nullptr) {
@@ -263,15 +263,10 @@ Simulation* MakeSim()
         if (fd >= 0)
             sim->model.trace = [fd](const std::string& line) { WriteTrace(fd, line); };
     }
-    if (sim->recording && sim->model.shared != nullptr) {
-        int fd;
-        unsigned long long dev, ino;
-        struct stat st;
-        if (ParseReference(getenv("VEMISIM_JOURNAL"), &fd, &dev, &ino) && fstat(fd, &st) == 0 && st.st_dev == dev &&
-            st.st_ino == ino) {
-            sim->recorder.journal = fd;
-            sim->recorder.board = sim->model.shared;
-        }
+    const char* journal = getenv("VEMISIM_JOURNAL");
+    if (sim->recording && sim->model.shared != nullptr && journal != nullptr && *journal != '\0') {
+        sim->recorder.journal = FindRunFile(journal, kRunJournalName, false);
+        sim->recorder.board = sim->recorder.journal >= 0 ? sim->model.shared : nullptr;
     }
     if (sim->model.shared != nullptr) {
         // A restart ends every process of the board, this one at once, as power does.
@@ -291,8 +286,13 @@ Simulation* MakeSim()
 bool IsDevice(int fd)
 {
     LookAtNode();
+    if (!sNode.known || fd < 0)
+        return false;
+    int saved = errno; // a call on another file leaves errno as that call sets it
     struct stat st;
-    return sNode.known && fstat(fd, &st) == 0 && st.st_dev == sNode.dev && st.st_ino == sNode.ino;
+    bool node = fstat(fd, &st) == 0 && st.st_dev == sNode.dev && st.st_ino == sNode.ino;
+    errno = saved;
+    return node;
 }
 
 // Without vemisim, a file of this process's own stands for the node.
@@ -307,11 +307,6 @@ int LocalNodeFile()
     if (fstat(fd, &st) == 0)
         KnowNode(st, fd);
     return fd;
-}
-
-bool IsDevicePath(const char* path)
-{
-    return path != nullptr && strcmp(path, VEMI_DEVICE_PATH) == 0;
 }
 
 int OpenDevice(int flags)
@@ -330,11 +325,13 @@ int OpenDevice(int flags)
             KnowNode(st, -1);
         return fd;
     }
-    // The simulated node is a real descriptor of the board's file, so that close,
+    // The simulated node is a real descriptor of the node's stand-in, so that close,
     // dup and exec behave; each open is a descriptor of its own.
-    int base = sNode.known && sNode.base >= 0 ? sNode.base : LocalNodeFile();
-    if (base < 0)
+    int base = sNode.known ? sNode.base : LocalNodeFile();
+    if (base < 0) {
+        errno = ENODEV;
         return -1;
+    }
     return fcntl(base, (flags & O_CLOEXEC) ? F_DUPFD_CLOEXEC : F_DUPFD, 0);
 }
 
@@ -417,6 +414,7 @@ void FastSleep(uint64_t ms)
 __attribute__((constructor)) void TakeRealClock()
 {
     SetRealClock(Next<int (*)(clockid_t, struct timespec*)>("clock_gettime"));
+    LookAtNode(); // before any thread or handler asks whether a descriptor is the node
     // A child forked while another thread made a request finds the lock free.
     pthread_atfork([] { pthread_mutex_lock(&sModelMutex); }, [] { pthread_mutex_unlock(&sModelMutex); },
                    [] { pthread_mutex_unlock(&sModelMutex); });
@@ -429,6 +427,34 @@ __attribute__((destructor)) void AtExit()
         return;
     ModelLock lock;
     BoardAtExit(&sim->model);
+}
+
+// Whether the program `file` (searched in PATH with `search`, as execvp does) is
+// one to refuse: said once, on standard error and in the run's folder.
+bool Refused(const char* file, bool search)
+{
+    char path[PATH_MAX];
+    if (getenv("VEMISIM_RUN") == nullptr || file == nullptr || !(search ? FindProgram(file, path, sizeof(path))
+                                                                        : (strlen(file) < sizeof(path) &&
+                                                                           strcpy(path, file) != nullptr)))
+        return false;
+    const char* why = WhyNotPreloadable(path);
+    if (why == nullptr)
+        return false;
+    char line[PATH_MAX + 160];
+    int n = snprintf(line, sizeof(line),
+                     "vemisim: %s is %s: the board cannot be preloaded into it, and it would reach the real %s; "
+                     "not run\n", path, why, VEMI_DEVICE_PATH);
+    size_t length = n < 0 ? 0 : (size_t)n < sizeof(line) ? (size_t)n : sizeof(line) - 1;
+    if (write(STDERR_FILENO, line, length) < 0) { /* the run's folder still has it */ }
+    char note[PATH_MAX];
+    snprintf(note, sizeof(note), "%s/refused", getenv("VEMISIM_RUN"));
+    int fd = RealOpen(note, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        if (write(fd, line, length) < 0) { /* vemisim tells what it finds */ }
+        close(fd);
+    }
+    return true;
 }
 
 } // namespace
@@ -444,7 +470,8 @@ __attribute__((destructor)) void AtExit()
         mode_t mode = ModeArg(flags, ap);                                                 \
         va_end(ap);                                                                       \
         static OpenFn real = Next<OpenFn>(#name);                                         \
-        return IsDevicePath(path) ? OpenDevice(flags) : real(LockPath(path), flags, mode); \
+        return IsDevicePathAt(AT_FDCWD, path) ? OpenDevice(flags)                         \
+                                              : real(MachinePathAt(AT_FDCWD, path), flags, mode); \
     }
 #define OPENAT_ENTRY(name)                                                                \
     int name(int dirfd, const char* path, int flags, ...)                                 \
@@ -454,7 +481,8 @@ __attribute__((destructor)) void AtExit()
         mode_t mode = ModeArg(flags, ap);                                                 \
         va_end(ap);                                                                       \
         static OpenatFn real = Next<OpenatFn>(#name);                                     \
-        return IsDevicePath(path) ? OpenDevice(flags) : real(dirfd, LockPathAt(dirfd, path), flags, mode); \
+        return IsDevicePathAt(dirfd, path) ? OpenDevice(flags)                            \
+                                           : real(dirfd, MachinePathAt(dirfd, path), flags, mode); \
     }
 #define IOCTL_ENTRY(name)                                                                 \
     int name(int fd, unsigned long request, ...)                                          \
@@ -466,24 +494,24 @@ __attribute__((destructor)) void AtExit()
         static IoctlFn real = Next<IoctlFn>(#name);                                       \
         return IsDevice(fd) ? DeviceRequest(fd, request, arg) : real(fd, request, arg);   \
     }
-// The calls a lock file's holder makes on its path besides open.
+// The calls a lock file's holder makes on its path besides open, on a machine-wide path.
 #define PATH_ENTRY(name, type)                                                            \
     int name(const char* path, type* st)                                                  \
     {                                                                                     \
         static auto real = Next<int (*)(const char*, type*)>(#name);                      \
-        return real(LockPath(path), st);                                                  \
+        return real(MachinePathAt(AT_FDCWD, path), st);                                   \
     }
 #define PATH_AT_ENTRY(name, type)                                                         \
     int name(int dirfd, const char* path, type* st, int flags)                            \
     {                                                                                     \
         static auto real = Next<int (*)(int, const char*, type*, int)>(#name);            \
-        return real(dirfd, LockPathAt(dirfd, path), st, flags);                           \
+        return real(dirfd, MachinePathAt(dirfd, path), st, flags);                        \
     }
 #define UNLINK_ENTRY(name)                                                                \
     int name(const char* path)                                                            \
     {                                                                                     \
         static auto real = Next<int (*)(const char*)>(#name);                             \
-        return real(LockPath(path));                                                      \
+        return real(MachinePathAt(AT_FDCWD, path));                                       \
     }
 
 extern "C" {
@@ -498,8 +526,84 @@ PATH_AT_ENTRY(fstatat, struct stat)
 int unlinkat(int dirfd, const char* path, int flags)
 {
     static auto real = Next<int (*)(int, const char*, int)>("unlinkat");
-    return real(dirfd, LockPathAt(dirfd, path), flags);
+    return real(dirfd, MachinePathAt(dirfd, path), flags);
 }
+
+// The node takes no bytes and gives none: only its ioctl reaches the board.
+#define IO_ENTRY(name, ret, params, args)                                                 \
+    ret name params                                                                       \
+    {                                                                                     \
+        static auto real = Next<ret(*) params>(#name);                                    \
+        if (IsDevice(fd)) {                                                               \
+            errno = ENODEV;                                                               \
+            return -1;                                                                    \
+        }                                                                                 \
+        return real args;                                                                 \
+    }
+IO_ENTRY(read, ssize_t, (int fd, void* buf, size_t n), (fd, buf, n))
+IO_ENTRY(write, ssize_t, (int fd, const void* buf, size_t n), (fd, buf, n))
+IO_ENTRY(pread, ssize_t, (int fd, void* buf, size_t n, off_t at), (fd, buf, n, at))
+IO_ENTRY(pwrite, ssize_t, (int fd, const void* buf, size_t n, off_t at), (fd, buf, n, at))
+IO_ENTRY(readv, ssize_t, (int fd, const struct iovec* v, int n), (fd, v, n))
+IO_ENTRY(writev, ssize_t, (int fd, const struct iovec* v, int n), (fd, v, n))
+
+void* mmap(void* addr, size_t len, int prot, int flags, int fd, off_t at)
+{
+    static auto real = Next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap");
+    if (fd >= 0 && !(flags & MAP_ANON) && IsDevice(fd)) {
+        errno = ENODEV;
+        return MAP_FAILED;
+    }
+    return real(addr, len, prot, flags, fd, at);
+}
+
+// A program the board cannot be preloaded into is not run: it would reach the
+// real node. Said on standard error and in the run's folder (vemisim exits 126 for
+// it), with write(2) alone, as a child of vfork may call these.
+#define EXEC_ENTRY(name, ret, params, file, search, fails, args)                          \
+    ret name params                                                                       \
+    {                                                                                     \
+        static auto real = Next<ret(*) params>(#name);                                    \
+        if (Refused(file, search)) {                                                      \
+            fails;                                                                        \
+        }                                                                                 \
+        return real args;                                                                 \
+    }
+EXEC_ENTRY(execve, int, (const char* path, char* const argv[], char* const envp[]), path, false,
+           errno = EPERM; return -1, (path, argv, envp))
+EXEC_ENTRY(execv, int, (const char* path, char* const argv[]), path, false, errno = EPERM; return -1, (path, argv))
+EXEC_ENTRY(execvp, int, (const char* file, char* const argv[]), file, true, errno = EPERM; return -1, (file, argv))
+EXEC_ENTRY(posix_spawn, int,
+           (pid_t * pid, const char* path, const posix_spawn_file_actions_t* actions, const posix_spawnattr_t* attr,
+            char* const argv[], char* const envp[]),
+           path, false, return EPERM, (pid, path, actions, attr, argv, envp))
+EXEC_ENTRY(posix_spawnp, int,
+           (pid_t * pid, const char* file, const posix_spawn_file_actions_t* actions, const posix_spawnattr_t* attr,
+            char* const argv[], char* const envp[]),
+           file, true, return EPERM, (pid, file, actions, attr, argv, envp))
+
+// The list forms, through the vector forms above: the arguments up to the null
+// one (and execle's environment after it), on the stack.
+#define EXEC_LIST(name, call)                                                             \
+    int name(const char* file, const char* arg, ...)                                      \
+    {                                                                                     \
+        va_list ap, count;                                                                \
+        va_start(ap, arg);                                                                \
+        va_copy(count, ap);                                                               \
+        size_t n = 1;                                                                     \
+        while (va_arg(count, const char*) != nullptr)                                     \
+            n++;                                                                          \
+        va_end(count);                                                                    \
+        const char** argv = (const char**)alloca((n + 1) * sizeof(char*));                \
+        argv[0] = arg;                                                                    \
+        for (size_t i = 1; i <= n; i++)                                                   \
+            argv[i] = va_arg(ap, const char*);                                            \
+        call;                                                                             \
+    }
+EXEC_LIST(execl, va_end(ap); return execv(file, (char* const*)argv))
+EXEC_LIST(execlp, va_end(ap); return execvp(file, (char* const*)argv))
+EXEC_LIST(execle, char* const* envp = va_arg(ap, char* const*); va_end(ap);
+          return execve(file, (char* const*)argv, envp))
 
 #ifdef __GLIBC__
 // The large-file names, and the entries _FORTIFY_SOURCE builds call instead of open.
@@ -512,6 +616,14 @@ int __openat64_2(int dirfd, const char* path, int flags) { return openat(dirfd, 
 PATH_ENTRY(stat64, struct stat64)
 PATH_ENTRY(lstat64, struct stat64)
 PATH_AT_ENTRY(fstatat64, struct stat64)
+EXEC_ENTRY(execvpe, int, (const char* file, char* const argv[], char* const envp[]), file, true,
+           errno = EPERM; return -1, (file, argv, envp))
+IO_ENTRY(pread64, ssize_t, (int fd, void* buf, size_t n, off64_t at), (fd, buf, n, at))
+IO_ENTRY(pwrite64, ssize_t, (int fd, const void* buf, size_t n, off64_t at), (fd, buf, n, at))
+void* mmap64(void* addr, size_t len, int prot, int flags, int fd, off64_t at)
+{
+    return mmap(addr, len, prot, flags, fd, (off_t)at);
+}
 #endif
 
 #ifdef __FreeBSD__

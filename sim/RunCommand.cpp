@@ -8,9 +8,11 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "ArmedGuard.h"
@@ -122,7 +124,7 @@ bool Receive(int fd, Message* m)
 // stop and go on and can continue vemisim, which stops with its command for the
 // shell's sake and can do nothing while stopped. It takes no signal but SIGKILL.
 [[noreturn]] void Helper(char** argv, const sigset_t& original, const struct sigaction* savedStops, int toVemisim,
-                         int fromVemisim, pid_t vemisim)
+                         int fromVemisim, pid_t vemisim, const char* run)
 {
     sigset_t all;
     sigfillset(&all);
@@ -161,6 +163,12 @@ bool Receive(int fd, Message* m)
         struct pollfd wait = {fromVemisim, POLLIN, 0};
         poll(&wait, 1, 20);
     }
+    // vemisim was killed: its run's folder goes all the same. The processes still
+    // running keep their descriptors of the board.
+    if (getppid() != vemisim) {
+        std::error_code ec;
+        std::filesystem::remove_all(run, ec);
+    }
     _exit(0);
 }
 
@@ -175,12 +183,18 @@ void EndAs(int waitStatus)
     EndBySignal(WTERMSIG(waitStatus));
 }
 
-RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd)
+RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd, const char* run)
 {
     BecomeReaper();
+    if (board != nullptr && traceFd >= 0) {
+        struct stat st;
+        board->trace.writer = (int32_t)getpid();
+        board->trace.takesAll = fstat(traceFd, &st) == 0 && S_ISREG(st.st_mode);
+    }
     sigset_t waited, original;
     sigemptyset(&waited);
     sigaddset(&waited, SIGCHLD);
+    sigaddset(&waited, TRACE_WAKE_SIGNAL);
     for (int sig : kVemiEndingSignals)
         sigaddset(&waited, sig);
 #ifdef SIGRTMIN
@@ -206,7 +220,7 @@ RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd)
     if (helper == 0) {
         close(toVemisim[0]);
         close(toHelper[1]);
-        Helper(argv, original, savedStops, toVemisim[1], toHelper[0], vemisim);
+        Helper(argv, original, savedStops, toVemisim[1], toHelper[0], vemisim, run);
     }
     close(toVemisim[1]);
     close(toHelper[0]);
@@ -254,7 +268,7 @@ RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd)
         // From another process (kill), not from the terminal, which signals the
         // command itself; but a hangup comes to the session leader alone.
         bool sent = (info.si_code == SI_USER || info.si_code == SI_QUEUE) && info.si_pid != vemisim;
-        if (sig > 0 && sig != SIGCHLD && (sent || sig == SIGHUP))
+        if (sig > 0 && sig != SIGCHLD && sig != TRACE_WAKE_SIGNAL && (sent || sig == SIGHUP))
             SignalDescendants(sig);
     }
 }

@@ -22,8 +22,9 @@ struct RunOutcome {
 // passed on to every process under it; the terminal's other signals reach them
 // directly. When the command stops, vemisim stops too, once no watchdog is armed
 // (the board's clock runs on while a program is stopped), so that the shell sees
-// the job stopped; it goes on when the command goes on.
-RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd);
+// the job stopped; it goes on when the command goes on. When vemisim itself is
+// killed, its helper (the command's parent) removes the run's folder `run`.
+RunOutcome RunCommand(char** argv, SharedBoard* board, int traceFd, const char* run);
 
 // Ends vemisim as the command ended: with its exit status, or by its signal.
 [[noreturn]] void EndAs(int waitStatus);

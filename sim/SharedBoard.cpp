@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -38,13 +39,12 @@ size_t RingTake(SharedTrace* t, char* out, size_t n)
 
 } // namespace
 
-bool CreateRunFile(const char* dir, int* fd)
+bool CreateRunFile(const char* dir, const char* name, bool readOnly, int* fd)
 {
-    std::string path = std::string(dir) + "/vemisim-run-XXXXXX";
-    int made = mkstemp(&path[0]);
+    std::string path = std::string(dir) + "/" + name;
+    int made = open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CREAT | O_EXCL | O_NOFOLLOW, readOnly ? 0400 : 0600);
     if (made < 0)
         return false;
-    unlink(path.c_str());
     *fd = fcntl(made, F_DUPFD, kSharedFdFloor);
     close(made);
     return *fd >= 0;
@@ -52,7 +52,7 @@ bool CreateRunFile(const char* dir, int* fd)
 
 SharedBoard* CreateSharedBoard(const char* dir, int* fd, uint32_t replayEntries)
 {
-    if (!CreateRunFile(dir, fd) || ftruncate(*fd, (off_t)(sizeof(SharedBoard) + replayEntries)) != 0)
+    if (!CreateRunFile(dir, kRunBoardName, false, fd) || ftruncate(*fd, (off_t)(sizeof(SharedBoard) + replayEntries)) != 0)
         return nullptr;
     SharedBoard* board = Map(*fd); // a new file reads as zeros
     if (board != nullptr) {
@@ -76,13 +76,36 @@ std::string SharedBoardReference(int fd)
            std::to_string((unsigned long long)st.st_ino);
 }
 
-SharedBoard* MapSharedBoard(const char* reference)
+int FindRunFile(const char* reference, const char* name, bool readOnly)
 {
     int fd = atoi(reference);
     // A program may have put something else at that number: only the same file will do.
-    if (fd < 0 || SharedBoardReference(fd) != reference)
-        return nullptr;
-    return Map(fd);
+    if (fd >= 0 && SharedBoardReference(fd) == reference)
+        return fd;
+    // Its parent closed what it inherited: the file is found by its name, as the
+    // same file still.
+    const char* run = getenv("VEMISIM_RUN");
+    if (run == nullptr || *run == '\0')
+        return -1;
+    std::string path = std::string(run) + "/" + name;
+    int opened = open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_NOFOLLOW | O_CLOEXEC);
+    if (opened < 0)
+        return -1;
+    std::string found = SharedBoardReference(opened);
+    if (found.substr(found.find(':')) != std::string(reference).substr(std::string(reference).find(':'))) {
+        close(opened);
+        errno = ENOENT;
+        return -1;
+    }
+    fd = fcntl(opened, F_DUPFD_CLOEXEC, kSharedFdFloor);
+    close(opened);
+    return fd;
+}
+
+SharedBoard* MapSharedBoard(const char* reference)
+{
+    int fd = FindRunFile(reference, kRunBoardName, false);
+    return fd < 0 ? nullptr : Map(fd);
 }
 
 SharedBoard* NewLocalBoard(void)
@@ -115,11 +138,40 @@ void UnlockBoard(SharedBoard* board)
     __atomic_store_n(&board->lockOwner, 0, __ATOMIC_RELEASE);
 }
 
+namespace {
+
+const int64_t kTraceWaitUs = 2000000;
+
+// Wakes vemisim to write what waits, once until it has written it. One that cannot
+// be woken (another user's) still writes at its next look, within 50 ms.
+void Wake(SharedTrace* t)
+{
+    if (t->writer > 0 && !t->woken) {
+        t->woken = 1;
+        kill(t->writer, TRACE_WAKE_SIGNAL);
+    }
+}
+
+} // namespace
+
 void TraceAppend(SharedBoard* board, const std::string& line)
 {
     SharedTrace* t = &board->trace;
+    uint64_t need = line.size() + 1;
     LockBoard(board);
-    if (t->head - t->tail + line.size() + 1 > BOARD_TRACE_BYTES) {
+    // Into a file that takes every line: half full wakes vemisim, full waits for it
+    // (not a sleep: under the fast clock a sleep would move the board's time).
+    if (t->takesAll && need <= BOARD_TRACE_BYTES) {
+        if (t->head - t->tail + need > BOARD_TRACE_BYTES / 2)
+            Wake(t);
+        for (int64_t until = MonotonicUs() + kTraceWaitUs;
+             t->head - t->tail + need > BOARD_TRACE_BYTES && MonotonicUs() < until;) {
+            UnlockBoard(board);
+            sched_yield();
+            LockBoard(board);
+        }
+    }
+    if (t->head - t->tail + need > BOARD_TRACE_BYTES) {
         t->dropped++;
     } else {
         for (char c : line)
@@ -155,6 +207,7 @@ bool TraceDrain(SharedBoard* board, int fd)
             return false;
         LockBoard(board);
         t->tail += (uint64_t)written;
+        t->woken = 0;
         UnlockBoard(board);
     }
 }

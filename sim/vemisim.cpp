@@ -5,15 +5,20 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "BoardConfig.h"
 #include "ExecutablePath.h"
+#include "Preloadable.h"
 #include "RunCommand.h"
 
 namespace fs = std::filesystem;
@@ -142,17 +147,32 @@ bool CheckBoard(const fs::path& path, const std::string& given, bool needRecordi
     return true;
 }
 
-// A path for the run's own watchdog lock, in `dir`, that no one has yet: the first
-// program that takes the lock creates the file (mode 0600), and removes it when done.
-std::string RunLockPath(const char* dir)
+// The run's folder, made anew in TMPDIR (mode 0755, as /var/run is): the board's
+// file and the node's stand-in, each this user's alone, and the stand-ins for the
+// programs' machine-wide paths (the watchdog lock, vemid -n's pidfile, NUT's state
+// folder), which the programs make there as on a machine. Empty, with a message,
+// when TMPDIR does not take it: a run without its own lock would take the host's.
+std::string MakeRunFolder(void)
 {
-    std::string path = std::string(dir) + "/vemisim-lock-XXXXXX";
-    int fd = mkstemp(&path[0]);
-    if (fd < 0)
+    const char* tmp = getenv("TMPDIR");
+    std::string folder = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/vemisim-XXXXXX";
+    if (mkdtemp(&folder[0]) == nullptr || chmod(folder.c_str(), 0755) != 0 ||
+        mkdir((folder + "/nut").c_str(), 0755) != 0) {
+        fprintf(stderr, "vemisim: cannot make the run's folder in %s (TMPDIR): %s\n",
+                tmp != nullptr && *tmp ? tmp : "/tmp", strerror(errno));
         return "";
-    close(fd);
-    unlink(path.c_str());
-    return path;
+    }
+    return folder;
+}
+
+// The programs the run's processes were refused (the preloaded library notes each).
+int Refusals(const std::string& run)
+{
+    std::ifstream notes(run + "/refused");
+    int n = 0;
+    for (std::string line; std::getline(notes, line);)
+        n++;
+    return n;
 }
 
 } // namespace
@@ -227,6 +247,14 @@ int main(int argc, char** argv)
         if (boardPath.empty() && !CanRecordFromDevice())
             return 2;
     }
+    // A command the board cannot be preloaded into would reach the real node.
+    char program[PATH_MAX];
+    if (FindProgram(argv[i], program, sizeof(program)))
+        if (const char* why = WhyNotPreloadable(program)) {
+            fprintf(stderr, "vemisim: %s is %s: the board cannot be preloaded into it, and it would reach the real %s; "
+                            "not run\n", argv[i], why, VEMI_DEVICE);
+            return 126;
+        }
     fs::path preload = FindPreload(dir);
     if (preload.empty()) {
         fprintf(stderr, "vemisim: cannot find %s beside %s\n", VEMISIM_PRELOAD_NAME, dir.c_str());
@@ -267,28 +295,39 @@ int main(int argc, char** argv)
     setenv("LD_PRELOAD", preloads.c_str(), 1);
 
     // The board all the command's processes share, which outlives each of them,
-    // with the run's journal of requests and its own watchdog lock.
-    const char* tmp = getenv("TMPDIR");
-    tmp = tmp != nullptr && *tmp ? tmp : "/tmp";
-    int sharedFd = -1, journalFd = -1;
-    SharedBoard* shared = CreateSharedBoard(tmp, &sharedFd, recorded);
-    if (shared != nullptr)
-        setenv("VEMISIM_SHARED", SharedBoardReference(sharedFd).c_str(), 1);
-    else
-        unsetenv("VEMISIM_SHARED");
-    if (!record.empty() && CreateRunFile(tmp, &journalFd))
+    // the node's stand-in and the run's journal of requests, in the run's folder.
+    std::string run = MakeRunFolder();
+    if (run.empty())
+        return 2;
+    setenv("VEMISIM_RUN", run.c_str(), 1);
+    int sharedFd = -1, nodeFd = -1, journalFd = -1;
+    SharedBoard* shared = CreateSharedBoard(run.c_str(), &sharedFd, recorded);
+    if (shared == nullptr || !CreateRunFile(run.c_str(), kRunNodeName, true, &nodeFd) ||
+        (!record.empty() && !CreateRunFile(run.c_str(), kRunJournalName, false, &journalFd))) {
+        fprintf(stderr, "vemisim: cannot make the run's board in %s: %s\n", run.c_str(), strerror(errno));
+        fs::remove_all(run, ec);
+        return 2;
+    }
+    setenv("VEMISIM_SHARED", SharedBoardReference(sharedFd).c_str(), 1);
+    setenv("VEMISIM_NODE", SharedBoardReference(nodeFd).c_str(), 1);
+    if (!record.empty())
         setenv("VEMISIM_JOURNAL", SharedBoardReference(journalFd).c_str(), 1);
     else
         unsetenv("VEMISIM_JOURNAL");
-    std::string lock = RunLockPath(tmp);
-    if (!lock.empty())
-        setenv("VEMISIM_LOCK", lock.c_str(), 1);
-    RunOutcome outcome = RunCommand(argv + i, shared, traceFd);
+    RunOutcome outcome = RunCommand(argv + i, shared, traceFd, run.c_str());
+    int refused = Refusals(run);
+    fs::remove_all(run, ec);
     if (!record.empty() && !fs::exists(recordPath, ec))
         fprintf(stderr, "vemisim: %s not written: %s made no request\n", record.c_str(), argv[i]);
     if (outcome.restarted) {
         fprintf(stderr, "vemisim: the watchdog restarted the board; every process on it was ended\n");
         return VEMISIM_EXIT_RESTART;
+    }
+    if (refused > 0) {
+        fprintf(stderr, "vemisim: %d program%s under the run could not have the board and %s not run (see above)\n",
+                refused, refused == 1 ? "" : "s", refused == 1 ? "was" : "were");
+        if (WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 0)
+            return 126;
     }
     EndAs(outcome.waitStatus);
 }

@@ -5,7 +5,7 @@
 # installed (or on Linux, not at all); and the host database's own staleness.
 set -u
 mandoc=$1 dir=$2
-pages='VemiCmd 8|vemid 8|vemisim 1|vemisim-board 5|watchdogd 8|watchdog 4|syslogd 8|rc.conf 5|flock 2|dummy-ups 8|upsd 8|upsmon 8|init 8|rc.shutdown 8|rc.subr 8|protect 1|pidfile 3|nohup 1|timeout 1|rtprio 1'
+pages='closefrom 2|VemiCmd 8|vemid 8|vemisim 1|vemisim-board 5|watchdogd 8|watchdog 4|syslogd 8|rc.conf 5|flock 2|dummy-ups 8|upsd 8|upsmon 8|init 8|rc.shutdown 8|rc.subr 8|protect 1|pidfile 3|nohup 1|timeout 1|rtprio 1'
 out=$("$mandoc" -Tlint "$dir"/*.[1-9] 2>&1 |
       grep -v -E "referenced manual not found: Xr ($pages)( \([0-9]+ times\))?\$" |
       grep -v -E '^mandoc: outdated mandoc.db lacks [^ ]+ entry, run makewhatis')

@@ -15,7 +15,7 @@
 
 #include <stddef.h>
 
-#define VEMI_WATCHDOG_LOCK "/var/run/vemid.pid"
+#include "MachinePaths.h" // VEMI_WATCHDOG_LOCK
 
 enum LockFileResult { kLockTaken, kLockHeld, kLockRefused };
 

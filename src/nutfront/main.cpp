@@ -16,13 +16,14 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "MachinePaths.h"
+
 namespace {
 
+const char kStatePath[] = VEMI_NUT_STATE_PATH;
 #ifdef __FreeBSD__
-const char kStatePath[] = "/var/db/nut"; // NUT's, as the system's package has them
-const char kNutUser[] = "uucp";
+const char kNutUser[] = "uucp"; // NUT's, as the system's package has it
 #else
-const char kStatePath[] = "/run/nut";
 const char kNutUser[] = "nut";
 #endif
 const char kProgram[] = "vemid-nut";

@@ -89,7 +89,7 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
     o->watchdogSeconds = 60;
     o->lowBatteryPercent = 30;
     o->upsSeconds = 2;
-    o->nutFolder = VEMID_NUT_STATE_PATH;
+    o->nutFolder = VEMI_NUT_STATE_PATH;
     o->nutGroup = -1;
     int c;
     bool ok = true;

@@ -27,15 +27,6 @@ struct VemidOptions {
     char absolute[5][1024];   // the relative paths above, made absolute
 };
 
-// NUT's state path, as the system's NUT package has it.
-#ifdef __FreeBSD__
-#define VEMID_NUT_STATE_PATH "/var/db/nut"
-#else
-#define VEMID_NUT_STATE_PATH "/run/nut"
-#endif
-
-// The pidfile of a vemid that keeps no watchdog (-n): no lock on it.
-#define VEMID_PLAIN_PIDFILE "/var/run/vemid-n.pid"
 
 #define VEMID_EXIT_USAGE 64       // EX_USAGE
 #define VEMID_EXIT_UNAVAILABLE 69 // EX_UNAVAILABLE: no device, or busy all the start long

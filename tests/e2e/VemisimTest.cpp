@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -209,7 +210,7 @@ TEST(Vemisim, EveryProcessIsWaitedForHoweverMany)
 }
 
 // Each run has a watchdog lock of its own: the default lock path stands for it, so
-// that two boards never refuse each other, nor the host's.
+// that two boards never refuse each other, nor the host's; so does vemid -n's pidfile.
 TEST(Vemisim, EachRunHasAWatchdogLockOfItsOwn)
 {
     if (WaitingTestsSkipped())
@@ -225,6 +226,90 @@ TEST(Vemisim, EachRunHasAWatchdogLockOfItsOwn)
                     VemidPath() + " -d -t 3 -s 1 2>/dev/null & sleep 1; " + VemiCmdPath() + " /s /wdt; echo $?; kill $!; wait"},
                    o);
     EXPECT_EQ(r.out, std::string("Watchdog held by vemid (lock on ") + VEMI_WATCHDOG_LOCK + "): not tested\n75\n");
+    std::string plain = VemidPath() + " -d -n -t 3 -s 1 2>/dev/null & sleep 1; kill $!; wait $!; echo $?";
+    r = RunVemisim({"--", "/bin/sh", "-c",
+                    VemisimPath() + " -- sh -c '" + plain + "' & " + VemisimPath() + " -- sh -c '" + plain + "'; wait"},
+                   o);
+    EXPECT_EQ(r.out, "0\n0\n") << "two runs' vemid -n refused each other";
+}
+
+// The node by every spelling of its path, by a link to it, from a descriptor of
+// /dev; it takes its ioctl alone (no bytes in or out, no mapping), and nothing a
+// program does through it changes the board.
+TEST(Vemisim, TheNodeIsTheNodeHoweverReachedAndTakesOnlyItsIoctl)
+{
+    RunResult r = RunVemisim({"--", "/bin/sh", "-c",
+                              "ln -s /dev/vemix vlink; " + std::string(VEMI_TEST_PROBE) + " spellings $PWD/vlink; " +
+                                  VEMI_TEST_PROBE + " io; head -c 64 /dev/vemix >/dev/null 2>&1; " + VemiCmdPath() +
+                                  " /s /ver | head -n 1"});
+    const char kNode[] = ": fd ok, ioctl 0 errno 0, version 2.1, counter 4\n";
+    std::string expected;
+    for (const char* how : {"//dev/vemix", "/dev/./vemix", "/dev//vemix", "/dev/../dev/vemix", "../dev/vemix"})
+        expected += how + std::string(kNode);
+    size_t link = r.out.find("/vlink:");
+    ASSERT_NE(link, std::string::npos) << r.out;
+    expected += r.out.substr(r.out.rfind('\n', link) + 1, link - r.out.rfind('\n', link) - 1) + "/vlink" + kNode +
+                "openat /dev" + kNode + "from /dev" + kNode + "write -1 errno 19\nread -1 errno 19\n" +
+                "mmap failed errno 19\nlseek 0\nafter" + kNode + "Vemilex Version:         2.01.0042\n";
+    EXPECT_EQ(r.out, expected) << r.err;
+}
+
+// A process whose parent closed what it inherited (Python's subprocess does) is on
+// the run's board all the same: its armed watchdog restarts the board, and a
+// recording holds its requests.
+TEST(Vemisim, AProcessWhoseDescriptorsWereClosedFindsTheRunsBoard)
+{
+    if (WaitingTestsSkipped())
+        GTEST_SKIP() << "waits in real time: run in the build without sanitizers";
+    std::string run = "import subprocess, time\nsubprocess.run(['" + VemiCmdPath() +
+                      "', '/s', '/ig:6000', '/io:0', '/ibuf:B:3', '/olen:0'])\ntime.sleep(5)\n";
+    RunResult r = RunVemisim({"--trace", "trace", "--", "python3", "-c", run});
+    EXPECT_EQ(r.exitStatus, 124) << r.err;
+    EXPECT_NE(r.trace.find("event restart: watchdog expired after 3 s"), std::string::npos) << r.trace;
+    char dir[] = "/tmp/vemisim-closed-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string recording = std::string(dir) + "/rec.json";
+    std::string both = "import subprocess\nfor a in (['/ver'], ['/s', '/dalv']): subprocess.run(['" + VemiCmdPath() +
+                       "'] + a, stdout=subprocess.DEVNULL)\n";
+    RunVemisim({"--board", "default", "--record", recording, "--", "python3", "-c", both});
+    r = RunVemisim({"--replay", recording, "--", VemiCmdPath(), "/s", "/ver"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    unlink(recording.c_str());
+    rmdir(dir);
+}
+
+// A program the board cannot be preloaded into would reach the real node: it is
+// not run, as the command or by one of its processes.
+TEST(Vemisim, AProgramThatCannotHaveTheBoardIsNotRun)
+{
+    RunResult r = RunVemisim({"--", VEMI_TEST_STATIC_PROBE});
+    EXPECT_EQ(r.exitStatus, 126);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(" is statically linked: the board cannot be preloaded into it"), std::string::npos) << r.err;
+    r = RunVemisim({"--", "/bin/sh", "-c", std::string(VEMI_TEST_STATIC_PROBE) + "; echo $?"});
+    EXPECT_EQ(r.out, "126\n");
+    EXPECT_EQ(r.exitStatus, 126) << "a refusal in the run, a command that exits 0";
+    EXPECT_NE(r.err.find("1 program under the run could not have the board and was not run"), std::string::npos);
+    if (geteuid() != 0)
+        return; // another user's set-user-ID program needs root to make
+    r = RunVemisim({"--", "/bin/sh", "-c",
+                    "cp " + VemiCmdPath() + " setuid && chown 65534 setuid && chmod 4755 setuid && ./setuid /ver"});
+    EXPECT_EQ(r.exitStatus, 126);
+    EXPECT_NE(r.err.find("setuid is set-user-ID"), std::string::npos) << r.err;
+}
+
+// A trace into a regular file takes every line of a long run; an unusable TMPDIR
+// is an error, not a run without its own board and lock.
+TEST(Vemisim, ATraceFileLosesNoLineAndAnUnusableTmpdirIsAnError)
+{
+    RunOptions o;
+    o.boardJson = R"({"sensorCount": 5000, "sensorsRepeat": true})";
+    RunResult r = RunVemisim({"--board", "board.json", "--trace", "trace", "--", VemiCmdPath(), "/s", "/sens"}, o);
+    EXPECT_EQ(std::count(r.trace.begin(), r.trace.end(), '\n'), 5001) << r.trace.substr(r.trace.size() - 200);
+    EXPECT_EQ(r.trace.find("dropped"), std::string::npos);
+    r = RunVemisim({"--", "/bin/sh", "-c", "TMPDIR=/missing " + VemisimPath() + " -- " + VemiCmdPath() + " /s /ver; echo $?"});
+    EXPECT_EQ(r.out, "2\n");
+    EXPECT_NE(r.err.find("cannot make the run's folder in /missing (TMPDIR)"), std::string::npos) << r.err;
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 // Opens /dev/vemix through every C-library entry a program may use and issues
 // requests on it, printing what each call gave: the preload's contract, checked
-// from the outside.
+// from the outside. "spellings LINK": the node by every spelling of its path (LINK
+// a symbolic link to it); "io": what the node does besides its ioctl.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <initializer_list>
@@ -34,11 +36,50 @@ static void Made(const char* how, int fd)
     Request(how, fd);
 }
 
+// Every spelling of the node's path (from /tmp), and the node from a descriptor of
+// /dev and from /dev as the working folder.
+static void Spellings(const char* link)
+{
+    if (chdir("/tmp") != 0)
+        return;
+    for (const char* path : {"//dev/vemix", "/dev/./vemix", "/dev//vemix", "/dev/../dev/vemix", "../dev/vemix", link})
+        Request(path, open(path, O_RDWR));
+    int dev = open("/dev", O_RDONLY | O_DIRECTORY);
+    Request("openat /dev", openat(dev, "vemix", O_RDWR));
+    if (chdir("/dev") == 0)
+        Request("from /dev", open("vemix", O_RDWR));
+}
+
+// What the node answers besides its ioctl: no bytes, no mapping, a seek.
+static void Io(void)
+{
+    int fd = open(VEMI_DEVICE_PATH, O_RDWR);
+    char bytes[64] = {'\377', '\377', '\377', '\377'};
+    errno = 0;
+    ssize_t w = write(fd, bytes, 4);
+    printf("write %zd errno %d\n", w, w < 0 ? errno : 0);
+    ssize_t r = read(fd, bytes, sizeof(bytes));
+    printf("read %zd errno %d\n", r, r < 0 ? errno : 0);
+    void* map = mmap(NULL, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    printf("mmap %s errno %d\n", map == MAP_FAILED ? "failed" : "mapped", map == MAP_FAILED ? errno : 0);
+    off_t at = lseek(fd, 0, SEEK_SET);
+    printf("lseek %lld\n", (long long)at);
+    Request("after", fd);
+}
+
 int main(int argc, char** argv)
 {
     // Started again by itself across exec, with the node open at argv[2].
     if (argc == 3 && std::string(argv[1]) == "inherited") {
         Request("kept across exec", atoi(argv[2]));
+        return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "spellings") {
+        Spellings(argv[2]);
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "io") {
+        Io();
         return 0;
     }
     // Every entry for opening a file that this system's C library has, found as a
