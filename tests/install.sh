@@ -19,7 +19,11 @@ boards=$("$prefix/bin/vemisim" --list-boards | wc -l)
 [ "$boards" -ge 8 ] || fail "the installed library lists $boards boards"
 # The ports framework compresses manual pages; the list names them so.
 installed=$(cd "$prefix" && find . -type f -o -type l | sed -e 's|^\./||' -e 's|^share/man/man[0-9]/.*|&.gz|' | sort)
-listed=$(grep -v '^@' "$source/packaging/freebsd/pkg-plist" | sort)
+listed=$(grep -v '^@' "$source/packaging/freebsd/pkg-plist" | sed 's/^%%SIM%%//' | sort)
+# The simulator's files, and they alone, come with the port's SIM option.
+sim=$(grep '^%%SIM%%' "$source/packaging/freebsd/pkg-plist" | sed 's/^%%SIM%%//' | sort)
+[ "$sim" = "$(printf '%s\n' "$installed" | grep vemisim)" ] ||
+  fail "pkg-plist's %%SIM%% lines are not the simulator's files"
 [ "$installed" = "$listed" ] || fail "packaging/freebsd/pkg-plist differs from the installation:
 $(printf '%s\n' "$listed" >"$prefix.listed"; printf '%s\n' "$installed" | diff "$prefix.listed" -; rm -f "$prefix.listed")"
 echo "install: ok, and the port's pkg-plist lists it all ($prefix)"

@@ -80,8 +80,12 @@ case_() {
   done
 }
 board=
-case_ "armed with vemid_timeout" 'vemid_timeout="4" vemid_flags="-s 1 -e '"'test -d /'"'"' "" 0 "stop: 0" \
-  "0x6000/0x0 in=04" "0x6000/0x6" "0x6000/0x0 in=00" "event watchdog disarmed"
+# The check passes only as vemid_check_user (the user running the test, or nobody
+# for root): run as anyone else, no feed, and the board restarts.
+user=$(id -un); [ "$(id -u)" -ne 0 ] || user=nobody
+case_ "armed with vemid_timeout, the check as vemid_check_user" \
+  'vemid_timeout="4" vemid_check_user="'$user'" vemid_flags="-s 1 -e '"'test \\\$(id -un) = $user'"'"' "" 0 \
+  "stop: 0" "0x6000/0x0 in=04" "0x6000/0x6" "0x6000/0x0 in=00" "event watchdog disarmed"
 grep -q "^protect -p [0-9]" "$work/protected" 2>/dev/null || fail "vemid was not protected from the OOM killer"
 case_ "a shutdown with vemid_shutdown_armed leaves it armed" \
   'vemid_timeout="4" vemid_shutdown_armed="YES" vemid_shutdown_timeout="2" vemid_flags="-s 1"' reboot 124 \
@@ -90,6 +94,9 @@ case_ "a shutdown disarms by default, and a timeout alone is pointed out" \
   'vemid_timeout="4" vemid_shutdown_timeout="2" vemid_flags="-s 1"' reboot 0 \
   "vemid_shutdown_timeout has no effect unless vemid_shutdown_armed is YES" "0x6000/0x0 in=00" \
   "event watchdog disarmed"
+case_ "vemid_shutdown_armed without a timeout is pointed out, and disarms" \
+  'vemid_timeout="4" vemid_shutdown_armed="YES" vemid_flags="-s 1"' reboot 0 \
+  "vemid_shutdown_armed is YES but vemid_shutdown_timeout is not set" "0x6000/0x0 in=00" "event watchdog disarmed"
 case_ "single-user mode disarms" 'vemid_timeout="4" vemid_shutdown_armed="YES" vemid_shutdown_timeout="2"' single 0 \
   "stop: 0" "0x6000/0x0 in=00" "event watchdog disarmed"
 case_ "an rc_shutdown the script does not know disarms, and says so" \

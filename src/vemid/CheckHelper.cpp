@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <string.h>
@@ -95,6 +96,12 @@ void PlainSignals(void)
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     PlainSignals();
+    // The checks' user, for good: this process runs nothing else. A helper that
+    // could not become that user runs no check: each is one that cannot run.
+    int userError = 0;
+    if (h->user.name != nullptr &&
+        (initgroups(h->user.name, (int)h->user.gid) != 0 || setgid(h->user.gid) != 0 || setuid(h->user.uid) != 0))
+        userError = errno;
     HealthCheck check;
     HealthCheckInit(&check, h->command, h->folder, h->logOutput);
     uint32_t id = 0;
@@ -127,7 +134,7 @@ void PlainSignals(void)
         } else if (r.op == kRun && check.pid == 0) {
             id = r.id;
             startedMs = VemiNowMs();
-            int error = HealthCheckStart(&check);
+            int error = userError != 0 ? userError : HealthCheckStart(&check);
             if (error != 0)
                 Send({id, kCheckNotRun, error, 0, 0});
         }
@@ -149,10 +156,13 @@ void KeepOnly(int requestEnd, int reportEnd)
 
 } // namespace
 
-void CheckHelperInit(CheckHelper* h, const char* command, const char* folder, bool logOutput)
+void CheckHelperInit(CheckHelper* h, const char* command, const char* folder, bool logOutput,
+                     const CheckUser* user)
 {
     *h = CheckHelper();
     h->command = command;
+    if (user != nullptr)
+        h->user = *user;
     h->folder = folder;
     h->logOutput = logOutput;
     h->requests = h->reports = -1;

@@ -5,7 +5,9 @@
 // pipe; vemid never creates a process in its loop, and a check never inherits a
 // real-time priority. vemid decides a check's time limit and asks for the kill;
 // the helper kills the check's whole group. When vemid goes, the helper sees its
-// pipe close, kills the check under way and ends.
+// pipe close, kills the check under way and ends. Given a user, the helper takes
+// that user's ids (and supplementary groups) for good as it starts, as NUT's
+// drivers drop root: its checks run without vemid's privileges.
 #ifndef VEMID_CHECK_HELPER_H
 #define VEMID_CHECK_HELPER_H
 
@@ -14,8 +16,15 @@
 
 #include "Keeper.h"
 
+struct CheckUser {
+    const char* name; // null: the checks run as vemid does
+    uid_t uid;
+    gid_t gid;
+};
+
 struct CheckHelper {
     const char* command;
+    CheckUser user;
     const char* folder;
     bool logOutput;       // -d: what a check writes goes to the log, a line each
     pid_t pid;            // the helper, 0 when none runs
@@ -24,7 +33,8 @@ struct CheckHelper {
     int reports;          // from it, never waited on; -1 without
 };
 
-void CheckHelperInit(CheckHelper* helper, const char* command, const char* folder, bool logOutput);
+void CheckHelperInit(CheckHelper* helper, const char* command, const char* folder, bool logOutput,
+                     const CheckUser* user);
 
 // Starts the helper. False, with errno, when it cannot be.
 bool CheckHelperStart(CheckHelper* helper);

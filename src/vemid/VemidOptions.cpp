@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <grp.h>
+#include <pwd.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,8 +14,8 @@ namespace {
 
 void PrintUsage(FILE* out)
 {
-    fprintf(out, "usage: vemid [-dhn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]\n"
-                 "             [-I pidfile] [-N ups [-S statepath] [-G group]] [-u file]\n"
+    fprintf(out, "usage: vemid [-dhn] [-t seconds] [-s seconds] [-e command [-T seconds] [-U user[:group]]]\n"
+                 "             [-x seconds] [-I pidfile] [-N ups [-S statepath] [-G group]] [-u file]\n"
                  "             [-L percent] [-p seconds] [-P flagfile] [-m file]\n");
 }
 
@@ -81,6 +82,30 @@ bool Group(const char* text, long* gid)
     return true;
 }
 
+// A user by name or number, with a group after ':' (else the user's own).
+bool User(const char* text, VemidOptions* o)
+{
+    static char name[256];
+    size_t n = strcspn(text, ":");
+    if (n == 0 || n >= sizeof(name))
+        return false;
+    memcpy(name, text, n);
+    name[n] = '\0';
+    struct passwd* pw = getpwnam(name);
+    if (pw == NULL) {
+        char* end = NULL;
+        errno = 0;
+        long uid = strtol(name, &end, 10);
+        if (errno != 0 || *end != '\0' || uid < 0 || (pw = getpwuid((uid_t)uid)) == NULL)
+            return false;
+    }
+    snprintf(name, sizeof(name), "%s", pw->pw_name); // the password file's buffer is reused
+    o->checkUser = name;
+    o->checkUid = (long)pw->pw_uid;
+    o->checkGid = (long)pw->pw_gid;
+    return text[n] != ':' || Group(text + n + 1, &o->checkGid);
+}
+
 } // namespace
 
 int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
@@ -94,7 +119,7 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
     int c;
     bool ok = true;
     const char* bad = NULL;
-    while (ok && (c = getopt(argc, argv, "dhnt:s:e:T:x:I:N:S:G:u:L:p:P:m:")) != -1) {
+    while (ok && (c = getopt(argc, argv, "dhnt:s:e:T:U:x:I:N:S:G:u:L:p:P:m:")) != -1) {
         bad = optarg;
         switch (c) {
         case 'h':
@@ -107,6 +132,7 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
         case 's': ok = Number(optarg, 1, 255, &o->feedSeconds); break;
         case 'e': o->check = optarg; break;
         case 'T': ok = Number(optarg, 1, 255, &o->checkSeconds); break;
+        case 'U': ok = User(optarg, o); break;
         case 'x': ok = Number(optarg, 0, 255, &o->shutdownSeconds); break;
         case 'I': o->pidFile = optarg; break;
         case 'N': o->upsName = optarg, ok = UpsName(optarg); break;
@@ -128,6 +154,7 @@ int ParseVemidOptions(int argc, char** argv, VemidOptions* o)
                                : c == 'L' ? "-L: a percentage from 0 to 100 expected"
                                : c == 'N' ? "-N: a UPS name of letters, digits, '-', '_' and '.' expected"
                                : c == 'G' ? "-G: a group expected"
+                               : c == 'U' ? "-U: a user, and a group after ':', expected"
                                           : "-p: seconds from 1 to 3600 expected";
         return Usage(expected, bad);
     }

@@ -1,9 +1,11 @@
 // vemid's command line:
-//   vemid [-dhn] [-t seconds] [-s seconds] [-e command [-T seconds]] [-x seconds]
+//   vemid [-dhn] [-t seconds] [-s seconds] [-e command [-T seconds] [-U user[:group]]] [-x seconds]
 //         [-I pidfile] [-N ups [-S statepath] [-G group]] [-u file]
 //         [-L percent] [-p seconds] [-P flagfile] [-m file]
 #ifndef VEMID_VEMID_OPTIONS_H
 #define VEMID_VEMID_OPTIONS_H
+
+#include <stddef.h>
 
 struct VemidOptions {
     bool help;                // -h: the usage was printed on standard output; nothing to run
@@ -13,6 +15,8 @@ struct VemidOptions {
     int feedSeconds;          // -s: at least 1, at most half of -t
     const char* check;        // -e: run through the shell before each feed
     int checkSeconds;         // -T: the check's time limit
+    const char* checkUser;    // -U: the check runs as this user (null: as vemid, root); its name
+    long checkUid, checkGid;  //     and ids: the user's group unless one is named
     int shutdownSeconds;      // -x: armed this long after a stop for a reboot (SIGUSR1)
     const char* pidFile;      // -I: also the lock on the watchdog, unless -n
     const char* upsName;      // -N: the UPS served to upsd, as ups.conf names it

@@ -100,7 +100,8 @@ int main(int argc, char** argv)
     if (o.metricsFile != NULL)
         MetricsFileStart(&metrics, o.metricsFile, VemiNowMs());
     // The checks' helper, before vemid raises its priority and locks its memory.
-    CheckHelperInit(&s.helper, o.check, o.startFolder, o.foreground);
+    CheckUser user = {o.checkUser, (uid_t)o.checkUid, (gid_t)o.checkGid};
+    CheckHelperInit(&s.helper, o.check, o.startFolder, o.foreground, o.checkUser != NULL ? &user : NULL);
     if (o.check != NULL && !CheckHelperStart(&s.helper))
         Log(kLogError, "the health check's helper cannot start: %s", strerror(errno));
 

@@ -226,6 +226,12 @@ const Case kCases[] = {
     {"TheCheckWritesToTheLog", "", {"/bin/sh", "-c", kExecVemid + " -e 'echo all well; echo >&2 and here'"},
      {After(1500, Step::kSignal, "", SIGTERM)},
      {0, 0, {}, {}, {"vemid: health check: all well\n", "vemid: health check: and here\n"}}},
+    // The checks run as the user named (root's test: nobody), never as vemid.
+    {"TheChecksRunAsTheUserNamed", "",
+     {"/bin/sh", "-c", "chmod 755 .; u=$(id -u); [ $u != 0 ] || u=$(id -u nobody); " + kExecVemid +
+                           " -U $u -e \"[ \\$(id -u) = $u ] && echo as user $u\""},
+     {After(1500, Step::kSignal, "", SIGTERM)},
+     {0, 0, {}, {}, {"vemid: health check: as user "}}},
     {"AFullPipeHoldsUpNoFeed", kBusyFeeds, {"/bin/sh", "-c", kExecVemid + " 2>&1"},
      {After(6000, Step::kSignal, "", SIGTERM)},
      {0, 0, {"0x6000/0x6 in=- out=0 status=0x708", "event watchdog disarmed", "at most 1 s without one"}},
