@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
-"""The README's textfile recipe against Debian's node_exporter, as a fleet runs it:
-node_exporter on 127.0.0.1 with the textfile collector alone, the recipe run under
-the simulated board for every board of the library and for boards whose reports
-fail, /metrics scraped after each. The vemi_ series node_exporter serves must be
-the tool's own, the collector gauges present, node_textfile_scrape_error 0; promtool
-checks the metrics where it is installed. A run whose output is cut short never
-replaces the last complete file. With vemid writing its file into the same folder,
-a cron file added after vemid started is counted and logged by vemid, and the
-recipe retires it; node_exporter then serves vemid's values. Bounded in time;
-stops what it started; exits 77 (skipped) with one line when node_exporter is
-missing. Usage: node_exporter.py VEMISIM VEMICMD VEMID BOARDS_DIR README"""
+"""The installed textfile publisher (vemicmd-textfile) against Debian's
+node_exporter, as a fleet runs it: node_exporter on 127.0.0.1 with the textfile
+collector alone, the publisher run under the simulated board for every board of
+the library and for boards whose reports fail, /metrics scraped after each. The
+vemi_ series node_exporter serves must be the tool's own, the collector gauges
+present, node_textfile_scrape_error 0; promtool checks the metrics where it is
+installed. A run killed before its end never replaces the last complete file nor
+leaves a file behind. With vemid writing its file into the same folder, a cron
+file added after vemid started is counted and logged by vemid, and the publisher
+retires it; node_exporter then serves vemid's values. Bounded in time; stops what
+it started; exits 77 (skipped) with one line when node_exporter is missing.
+Usage: node_exporter.py VEMISIM VEMICMD VEMID BOARDS_DIR PUBLISHER"""
 import os
 import re
 import shutil
@@ -23,20 +24,16 @@ from pathlib import Path
 
 from prometheus_client.parser import text_string_to_metric_families
 
-vemisim, vemicmd, vemid, boards, readme = sys.argv[1:6]
+vemisim, vemicmd, vemid, boards, publisher = sys.argv[1:6]
 exporter = shutil.which("prometheus-node-exporter") or shutil.which("node_exporter")
 if exporter is None:
     print("node_exporter: skipped: no node_exporter (scripts/deps test installs prometheus-node-exporter)")
     sys.exit(77)
 
-text = Path(readme).read_text()
-recipe = next(b for b in re.findall(r"```sh\n(.*?)```", text, re.S) if "TEXTFILE_DIR" in b)
 failing = {"sensors-and-ups": '{"ups": {"status": "0xD2"}, "faults": [{"group": "0x2000", "offset": 0, '
                               '"status": "0x708"}]}',
            "flaky-sensor": '{"faults": [{"group": "0x2000", "offset": 2, "status": "0x708"}]}',
            "short-sensor": '{"faults": [{"group": "0x2000", "offset": 2, "truncate": 7}]}'}
-# Output cut short: inside the last line, before its line end, after its name.
-CUTS = {"inside the last line": 4, "without its line end": 1, "after the name": 2}
 failures = []
 
 
@@ -66,25 +63,24 @@ def wait_for(what, timeout=15):
     return True
 
 
-def cut_runs(work, textfiles, env, port):
-    """A run cut short keeps the last complete file in place."""
+def killed_runs(work, textfiles, env, port):
+    """A run killed before its end keeps the last complete file in place, and leaves
+    nothing beside it (a full disk is PublishTest's)."""
     (textfiles / "vemicmd.prom").unlink(missing_ok=True)
-    recipe = ["sh", "-eu", str(work / "recipe.sh")]
-    subprocess.run([vemisim, "--board", "ups-on-battery", "--"] + recipe, env=env, check=True, timeout=60)
+    subprocess.run([vemisim, "--board", "ups-on-battery", "--", publisher], env=env, check=True, timeout=60)
     good = (textfiles / "vemicmd.prom").read_text()
-    bin_dir = work / "cutting"
-    bin_dir.mkdir()
-    for what, cut in CUTS.items():
-        # A VemiCmd whose output ends `cut` bytes early, as a full disk or a kill leaves it.
-        (bin_dir / "VemiCmd").write_text(f'#!/bin/sh\n"{vemicmd}" "$@" >"$0.out"; status=$?\n'
-                                         f'head -c $(($(wc -c <"$0.out") - {cut})) "$0.out"; exit $status\n')
-        (bin_dir / "VemiCmd").chmod(0o755)
-        cut_env = dict(env, PATH=f"{bin_dir}:{env['PATH']}")
-        subprocess.run([vemisim, "--board", "default", "--"] + recipe, env=cut_env, check=True, timeout=60)
-        if (textfiles / "vemicmd.prom").read_text() != good:
-            failures.append(f"output cut {what}: the recipe replaced the last complete file")
-        if serving(port, "node_textfile_scrape_error") != 0.0 or serving(port, "vemi_ups_on_battery") != 1.0:
-            failures.append(f"output cut {what}: node_exporter no longer serves the last complete file")
+    slow = work / "slow.json"
+    slow.write_text('{"faults": [{"group": "0x2000", "offset": 2, "delay": 3000}]}')
+    killing = work / "killing"
+    killing.write_text(f'#!/bin/sh\nexec timeout -s KILL 1 "{vemicmd}" "$@"\n')
+    killing.chmod(0o755)
+    subprocess.run([vemisim, "--board", str(slow), "--", publisher], env=dict(env, VEMICMD=str(killing)), timeout=60)
+    if (textfiles / "vemicmd.prom").read_text() != good:
+        failures.append("a killed run replaced the last complete file")
+    if sorted(p.name for p in textfiles.iterdir()) != ["vemicmd.prom"]:
+        failures.append(f"a killed run left {sorted(p.name for p in textfiles.iterdir())}")
+    if serving(port, "node_textfile_scrape_error") != 0.0 or serving(port, "vemi_ups_on_battery") != 1.0:
+        failures.append("after a killed run node_exporter no longer serves the last complete file")
     (textfiles / "vemicmd.prom").unlink()
 
 
@@ -102,19 +98,18 @@ def one_producer(work, textfiles, env, port):
             return
         old = subprocess.run([vemisim, "--board", "default", "--", vemicmd, "--prometheus", "/ver", "/sens", "/dalv"],
                              capture_output=True, text=True, timeout=60).stdout
-        (textfiles / "vemicmd.prom").write_text(old)  # a cron job of an older recipe
+        (textfiles / "vemicmd.prom").write_text(old)  # a cron job started before vemid
         if not wait_for(lambda: serving(port, "vemid_metrics_shadowing_files") == 1.0):
             failures.append("vemid: a cron file beside its own is not counted in vemid_metrics_shadowing_files")
         if not wait_for(lambda: "vemicmd.prom in its folder also writes vemi_ series" in
                         (work / "vemid.log").read_text()):
             failures.append("vemid: a cron file beside its own is not named in its log")
-        subprocess.run([vemisim, "--board", "default", "--", "sh", "-eu", str(work / "recipe.sh")], env=env,
-                       check=True, timeout=60)
+        subprocess.run([vemisim, "--board", "default", "--", publisher], env=env, check=True, timeout=60)
         if (textfiles / "vemicmd.prom").exists():
-            failures.append("the recipe left its file beside vemid's")
+            failures.append("the publisher left its file beside vemid's")
         if not wait_for(lambda: serving(port, "vemid_metrics_shadowing_files") == 0.0 and
                         serving(port, "vemi_ups_on_battery") == 1.0):
-            failures.append("after the recipe retired, node_exporter does not serve vemid's values")
+            failures.append("after the publisher retired, node_exporter does not serve vemid's values")
     finally:
         daemon.terminate()
         daemon.wait(timeout=10)
@@ -125,7 +120,6 @@ with tempfile.TemporaryDirectory() as work:
     work = Path(work)
     textfiles = work / "textfiles"
     textfiles.mkdir()
-    (work / "recipe.sh").write_text(recipe)
     for name, board in failing.items():
         (work / f"{name}.json").write_text(board)
     with socket.socket() as s:  # a free port on the loopback, for node_exporter to take
@@ -144,16 +138,16 @@ with tempfile.TemporaryDirectory() as work:
                 if time.monotonic() > deadline or node.poll() is not None:
                     raise SystemExit("node_exporter: did not start on 127.0.0.1")
                 time.sleep(0.1)
-        env = dict(os.environ, TEXTFILE_DIR=str(textfiles),
-                   PATH=f"{Path(vemicmd).parent}:{Path(vemisim).parent}:{os.environ['PATH']}")
+        env = dict(os.environ, TEXTFILE_DIR=str(textfiles), VEMICMD=vemicmd)
         library = sorted(Path(boards).glob("*.json"))
         for board in library + [work / f"{name}.json" for name in failing]:
-            run = subprocess.run([vemisim, "--board", str(board), "--", "sh", "-eu", str(work / "recipe.sh")],
+            run = subprocess.run([vemisim, "--board", str(board), "--", publisher],
                                  env=env, capture_output=True, text=True, timeout=60)
             direct = subprocess.run([vemisim, "--board", str(board), "--", vemicmd, "--prometheus", "/ver", "/sens",
                                      "/dalv"], capture_output=True, text=True, errors="surrogateescape", timeout=60)
-            if run.returncode != 0 or run.stderr:
-                failures.append(f"{board.stem}: the recipe failed ({run.returncode}): {run.stderr.strip()}")
+            if run.returncode != direct.returncode or run.stdout or run.stderr != direct.stderr:
+                failures.append(f"{board.stem}: the publisher ended {run.returncode}, VemiCmd {direct.returncode}: "
+                                f"{run.stdout.strip()} {run.stderr.strip()}")
                 continue
             served = scrape(port)
             everything = samples(served, "")
@@ -174,7 +168,7 @@ with tempfile.TemporaryDirectory() as work:
                                        text=True, errors="surrogateescape")
                 if check.returncode != 0:
                     failures.append(f"{board.stem}: promtool: {check.stdout}{check.stderr}")
-        cut_runs(work, textfiles, env, port)
+        killed_runs(work, textfiles, env, port)
         one_producer(work, textfiles, env, port)
     finally:
         node.terminate()
@@ -184,7 +178,7 @@ with tempfile.TemporaryDirectory() as work:
             node.kill()
             node.wait()
 
-print("\n".join(failures) or f"node_exporter: {len(library) + len(failing)} boards through the README's recipe, "
-      "served as written, cut runs never published, one producer per board"
+print("\n".join(failures) or f"node_exporter: {len(library) + len(failing)} boards through vemicmd-textfile, "
+      "served as written, killed runs never published, one producer per board"
       + ("" if shutil.which("promtool") else " (promtool is not installed)"))
 sys.exit(1 if failures else 0)

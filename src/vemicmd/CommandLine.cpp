@@ -35,7 +35,8 @@ bool LibxoStyle(const char* style, bool flags, OutputStyle* out)
 
 int32_t StyleUsage(const char* problem)
 {
-    fprintf(StreamErr(&gRun.streams), "VemiCmd: %s (styles: --json, --json=pretty, --libxo text|json[,pretty], --prometheus)\n",
+    fprintf(StreamErr(&gRun.streams), "VemiCmd: %s (styles: --json, --json=pretty, --libxo text|json[,pretty], --prometheus,"
+                                      " --prometheus-file FILE)\n",
             problem);
     return EXIT_USAGE;
 }
@@ -43,7 +44,7 @@ int32_t StyleUsage(const char* problem)
 int32_t UnknownOption(const char* option)
 {
     fprintf(StreamErr(&gRun.streams), "VemiCmd: unknown option '%.64s' (long options: --json, --json=pretty, --libxo STYLE, "
-                    "--prometheus, --lock-file FILE, --help, --version)\n", option);
+                    "--prometheus, --prometheus-file FILE, --lock-file FILE, --help, --version)\n", option);
     return EXIT_USAGE;
 }
 
@@ -95,6 +96,12 @@ int32_t TakeLongOptions(int* argc, char** argv)
             if (strcmp(a + 7, "pretty") != 0)
                 return UnknownStyle(a + 7);
         } else if (strcmp(a, "--prometheus") == 0) {
+            style = kStylePrometheus;
+        } else if (strcmp(a, "--prometheus-file") == 0 || strncmp(a, "--prometheus-file=", 18) == 0) {
+            const char* value = a[17] != '\0' ? a + 18 : (i + 1 < *argc ? argv[++i] : NULL);
+            if (value == NULL || *value == '\0')
+                return StyleUsage("--prometheus-file needs a file");
+            gRun.publishPath = value;
             style = kStylePrometheus;
         } else if (strcmp(a, "--help") == 0 || strcmp(a, "--version") == 0) {
             if (gRun.longRequest == kRequestNone)

@@ -32,11 +32,13 @@ int FinishOutput(int status)
     int error = fflush(out) == 0 ? gRun.streams.outputErrno : errno;
     if (error == 0 && !ferror(out))
         return status;
-    // Standard output is the product; standard error is the only place left to say it failed.
+    // Standard output (or --prometheus-file's file) is the product; standard error is
+    // the only place left to say it failed.
     FILE* err = StreamErr(&gRun.streams);
+    const char* what = gRun.publishPath != NULL ? gRun.publishPath : "standard output";
     if (error != 0)
-        fprintf(err, "VemiCmd: cannot write standard output: %s\n", strerror(error));
+        fprintf(err, "VemiCmd: cannot write %s: %s\n", what, strerror(error));
     else
-        fprintf(err, "VemiCmd: cannot write standard output\n");
+        fprintf(err, "VemiCmd: cannot write %s\n", what);
     return status != 0 ? status : 255;
 }

@@ -10,6 +10,7 @@
 #include "ExitStatus.h"
 #include "OutputStyle.h"
 #include "ProgramState.h"
+#include "PublishFile.h"
 #include "Reports.h"
 #include "ToolVersion.h"
 #include "VemiInterface.h"
@@ -31,11 +32,14 @@ uint32_t DirectCallStep(void*)
     return DirectVemiCall();
 }
 
-// The end of the run: the document ends, and the writer lets its buffers go.
+// The end of the run: the document ends, and the writer lets its buffers go; a
+// document for a file takes the file's place.
 void EndRun(int exitStatus)
 {
     WRITE(&gRun.writer, end, exitStatus);
     MetricsReportRelease(&gRun.metrics);
+    if (gRun.publishPath != NULL)
+        PublishFileEnd();
 }
 
 } // namespace
@@ -57,6 +61,8 @@ int32_t VemiMain(const VemiTransport* transport, int argc, char** argv)
         return rc; // a usage error: nothing opened, no request sent
     if (MachineOutput())
         gRun.errorSink = ToDocument;
+    if (gRun.publishPath != NULL && !PublishFileBegin())
+        return -1; // FinishOutput names the file and the error
     WriteBegin(&gRun.writer);
     rc = VemiInit();
     if (rc != 0) {

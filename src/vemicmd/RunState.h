@@ -28,6 +28,9 @@ struct TVemiRun {
     // The command line's long options.
     LongRequest longRequest;
     const char* lockPath;           // --lock-file; null: VEMI_WATCHDOG_LOCK
+    const char* publishPath;        // --prometheus-file; null: the document goes to standard output
+    char* publishBytes;             // the document, while the run writes it (PublishFile.h)
+    size_t publishSize;
     OutputStyle style;
     ReportWriter writer;            // the style's, which every report writes through
     JsonReportState json;           // the document writers' states

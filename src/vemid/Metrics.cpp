@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "AtomicFile.h"
+#include "WholeFile.h"
 #include "PromWriter.h"
 #include "ReservedFile.h"
 #include "ToolVersion.h"
@@ -178,7 +178,7 @@ void MetricsFileWrite(MetricsFile* f, const KeeperCounters* c, int64_t nowMs)
     WriteOwnFamilies(out, c, f->shadows.count);
     fputs(success, out);
     bool ready = fclose(out) == 0 && text != NULL;
-    if (ready && WriteFileWhole(f->path, text, length)) {
+    if (ready && WriteFileWhole(f->path, kTemporaryMark, text, length)) {
         if (f->writeFailures != 0)
             Log(kLogNotice, "%s: written again after %u failures", f->path, f->writeFailures);
         f->writeFailures = 0;

@@ -1,5 +1,7 @@
 #include "ReservedFile.h"
 
+const char kTemporaryMark[] = ".vemid-";
+
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -12,7 +14,6 @@
 
 namespace {
 
-const char kTemporaryMark[] = ".vemid-";
 unsigned sRandom = 0; // names of spares: unforeseeable enough that another user cannot take them all
 
 // The content, then a comment line that fills the file to its size.
@@ -82,17 +83,6 @@ int CreateSpare(ReservedFile* f, const char* bytes)
 }
 
 } // namespace
-
-bool ReplaceableByUs(const char* path)
-{
-    struct stat st;
-    if (lstat(path, &st) != 0)
-        return errno == ENOENT;
-    if (S_ISREG(st.st_mode) && st.st_uid == geteuid())
-        return true;
-    errno = EPERM;
-    return false;
-}
 
 bool TemporaryNameOf(char* out, size_t size, const char* path, const char* six)
 {

@@ -11,6 +11,8 @@
 #include <stddef.h>
 #include <sys/types.h>
 
+#include "WholeFile.h" // ReplaceableByUs
+
 struct ReservedFile {
     const char* path;
     size_t size;                 // every content is padded to it with a comment line
@@ -34,10 +36,7 @@ bool ReservedFileStands(const ReservedFile* file);
 // Lets both go; the published file stays at its path, the spare is removed.
 void ReservedFileClose(ReservedFile* file);
 
-// Whether the file at `path` may be replaced: there is none, or it is a regular
-// file of this user's; never another user's file, a symbolic link or a device.
-// False, with errno EPERM, otherwise.
-bool ReplaceableByUs(const char* path);
+extern const char kTemporaryMark[]; // ".vemid-": what vemid's temporary and spare files are named by
 
 // The name a temporary or spare file of `path` has: the path, ".vemid-" and six
 // characters; leftovers of a run that crashed are recognised by it.

@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "WholeFile.h"
 
 #include <errno.h>
 #include <limits.h>
@@ -7,13 +7,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ReservedFile.h"
+bool ReplaceableByUs(const char* path)
+{
+    struct stat st;
+    if (lstat(path, &st) != 0)
+        return errno == ENOENT;
+    if (S_ISREG(st.st_mode) && st.st_uid == geteuid())
+        return true;
+    errno = EPERM;
+    return false;
+}
 
-bool WriteFileWhole(const char* path, const char* text, size_t length)
+bool WriteFileWhole(const char* path, const char* mark, const char* text, size_t length)
 {
     char temporary[PATH_MAX];
-    if (!TemporaryNameOf(temporary, sizeof(temporary), path, "XXXXXX"))
+    if (snprintf(temporary, sizeof(temporary), "%s%sXXXXXX", path, mark) >= (int)sizeof(temporary)) {
+        errno = ENAMETOOLONG;
         return false;
+    }
     int fd = mkstemp(temporary); // O_EXCL: never through a symlink, never an existing file
     if (fd < 0)
         return false;
