@@ -9,7 +9,8 @@
 
 namespace {
 
-VemidOptions Parse(std::vector<std::string> args)
+// The status of parsing vemid's arguments args into *o.
+int ParseStatus(std::vector<std::string> args, VemidOptions* o)
 {
     args.insert(args.begin(), "vemid");
     std::vector<char*> argv;
@@ -17,8 +18,13 @@ VemidOptions Parse(std::vector<std::string> args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     optind = 1;
+    return ParseVemidOptions((int)args.size(), argv.data(), o);
+}
+
+VemidOptions Parse(std::vector<std::string> args)
+{
     VemidOptions o;
-    EXPECT_EQ(ParseVemidOptions((int)args.size(), argv.data(), &o), 0);
+    EXPECT_EQ(ParseStatus(args, &o), 0);
     return o;
 }
 
@@ -58,15 +64,9 @@ TEST(VemidOptions, TheChecksUserIsNamedAndResolved)
     EXPECT_STREQ(Parse({"-U", std::to_string(uid)}).checkUser, "nobody");
     EXPECT_EQ(Parse({}).checkUser, nullptr) << "checks run as vemid by default";
     for (std::string bad : {"no-such-user-here", "nobody:no-such-group-here", ":0", ""}) {
-        std::vector<std::string> args = {"vemid", "-U", bad};
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        optind = 1;
         VemidOptions o;
         testing::internal::CaptureStderr();
-        EXPECT_EQ(ParseVemidOptions(3, argv.data(), &o), 64) << bad;
+        EXPECT_EQ(ParseStatus({"-U", bad}, &o), 64) << bad;
         testing::internal::GetCapturedStderr();
     }
 }
