@@ -6,6 +6,7 @@
 #else
 #include <pty.h>
 #endif
+#include <poll.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -151,6 +152,20 @@ std::vector<Step> StepsOf(const RunOptions& o)
     return steps;
 }
 
+// Until the program writes, or a while. Not a quick poll: eight runs at once, each
+// waking every few milliseconds beside busy processes, kept the programs they ran
+// from being scheduled for seconds at a time.
+void AwaitOutput(int master, int out)
+{
+    struct pollfd fds[2];
+    int n = 0;
+    for (int fd : {master, out})
+        if (fd >= 0)
+            fds[n++] = {fd, POLLIN, 0};
+    if (poll(fds, (nfds_t)n, 20) > 0 && std::none_of(fds, fds + n, [](const pollfd& p) { return p.revents == POLLIN; }))
+        usleep(20000); // an end hung up (or a full pipe's reader waits): nothing to wait on
+}
+
 RunResult Run(const std::vector<std::string>& command, const RunOptions& o, const std::string& dir)
 {
     std::vector<std::string> argv = command;
@@ -248,7 +263,7 @@ RunResult Run(const std::vector<std::string>& command, const RunOptions& o, cons
             kill(-pid, SIGKILL);
             kill(pid, SIGKILL);
         }
-        usleep(2000);
+        AwaitOutput(master, o.output != Output::kFullPipe || t >= o.readAfterMs ? out[0] : -1);
     }
     Drain(master, &terminalOut);
     Drain(out[0], &captured);
