@@ -9,8 +9,9 @@
 
 namespace {
 
-// The status of parsing vemid's arguments args into *o.
-int ParseStatus(std::vector<std::string> args, VemidOptions* o)
+// The status of parsing vemid's arguments args into *o, which points into args:
+// the caller keeps them.
+int ParseStatus(std::vector<std::string>& args, VemidOptions* o)
 {
     args.insert(args.begin(), "vemid");
     std::vector<char*> argv;
@@ -65,8 +66,9 @@ TEST(VemidOptions, TheChecksUserIsNamedAndResolved)
     EXPECT_EQ(Parse({}).checkUser, nullptr) << "checks run as vemid by default";
     for (std::string bad : {"no-such-user-here", "nobody:no-such-group-here", ":0", ""}) {
         VemidOptions o;
+        std::vector<std::string> args = {"-U", bad};
         testing::internal::CaptureStderr();
-        EXPECT_EQ(ParseStatus({"-U", bad}, &o), 64) << bad;
+        EXPECT_EQ(ParseStatus(args, &o), 64) << bad;
         testing::internal::GetCapturedStderr();
     }
 }
