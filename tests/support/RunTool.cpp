@@ -163,7 +163,7 @@ void AwaitOutput(int master, int out)
         if (fd >= 0)
             fds[n++] = {fd, POLLIN, 0};
     if (poll(fds, (nfds_t)n, 20) > 0 && std::none_of(fds, fds + n, [](const pollfd& p) { return p.revents == POLLIN; }))
-        usleep(20000); // an end hung up (or a full pipe's reader waits): nothing to wait on
+        usleep(20000); // an end hung up, which poll would answer at once: nothing to wait on
 }
 
 RunResult Run(const std::vector<std::string>& command, const RunOptions& o, const std::string& dir)
