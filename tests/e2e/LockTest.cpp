@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iostream>
 
 #include "RunTool.h"
 
@@ -65,8 +66,10 @@ TEST_P(Lock, IsTakenOnlyWhereNoOtherUserCanTakeOrAimIt)
 {
     const LockCase& c = GetParam();
     std::vector<std::pair<std::string, std::string>> users = {{std::to_string(geteuid()), "65534"}};
-    if (geteuid() == 0)
+    if (geteuid() == 0 && ProgramsReachableAs(65534))
         users.push_back({"65534", "65533"});
+    else if (geteuid() == 0)
+        std::cout << "as root alone: uid 65534 cannot reach the programs under test\n";
     for (const auto& [me, other] : users) {
         // Each program on the case made afresh; what is left after it is named.
         std::string once = std::string(c.make) + "; " +

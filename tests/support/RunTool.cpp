@@ -1,6 +1,7 @@
 #include "RunTool.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #ifdef __FreeBSD__
 #include <libutil.h>
 #else
@@ -330,6 +331,22 @@ static const bool kSanitizerSettings = [] {
     return true;
 }();
 #endif
+
+bool ProgramsReachableAs(unsigned uid)
+{
+    std::string sim = VemisimPath();
+    std::string preload = sim.substr(0, sim.rfind('/')) + "/libvemisim-preload.so";
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)
+            _exit(1);
+        bool reached = access(VemiCmdPath().c_str(), X_OK) == 0 && access(VemidPath().c_str(), X_OK) == 0 &&
+                       access(preload.c_str(), R_OK) == 0;
+        _exit(reached ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 bool WaitingTestsSkipped()
 {

@@ -81,6 +81,9 @@ RunResult RunVemisim(const std::vector<std::string>& args, const RunOptions& opt
 std::string VemiCmdPath();
 std::string VemisimPath();
 std::string VemidPath();
+// Whether the user `uid` (with a group of that number) can run the programs under
+// test: a checkout in a folder only its owner may enter keeps every other user out.
+bool ProgramsReachableAs(unsigned uid);
 
 // In the sanitizer build, tests that mostly wait in real time are left to the
 // normal build, which runs the same code.
