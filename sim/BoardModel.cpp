@@ -92,6 +92,15 @@ void WatchdogEvent(SharedWatchdog* w, int64_t now)
     w->kickMs = now;
 }
 
+// Whole seconds of the board's clock, for the disarm's summary. The program keeps
+// its schedule from the arm, the board its gaps from the first retrigger, which
+// comes a request's time later: the gap after it is a few milliseconds short of the
+// interval, which alone must not make "2 s" read "1 s". The milliseconds follow.
+int64_t WholeSeconds(int64_t ms)
+{
+    return (ms + 50) / 1000;
+}
+
 const char* LedColour(uint8_t v)
 {
     static const char* names[] = {"off", "red", "green", "orange"};
@@ -121,9 +130,9 @@ Answer ServeWatchdog(BoardModel* m, uint32_t offset, const std::vector<uint8_t>&
     } else if (offset == 0 && w->armedSeconds != 0) {
         // The board's clock shows whether the program really waited between retriggers.
         WatchdogEvent(w, now);
-        m->events.push_back("event watchdog disarmed after " + std::to_string((now - w->armedAtMs) / 1000) +
+        m->events.push_back("event watchdog disarmed after " + std::to_string(WholeSeconds(now - w->armedAtMs)) +
                             " s: " + std::to_string(w->kicks) + " retriggers, at most " +
-                            std::to_string(w->longestGapMs / 1000) + " s without one (armed " +
+                            std::to_string(WholeSeconds(w->longestGapMs)) + " s without one (armed " +
                             std::to_string(now - w->armedAtMs) + " ms, longest gap " +
                             std::to_string(w->longestGapMs) + " ms)");
         __atomic_store_n(&w->armedSeconds, 0u, __ATOMIC_RELEASE);

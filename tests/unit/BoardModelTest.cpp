@@ -131,6 +131,21 @@ TEST(BoardModel, WatchdogRestartsTheMachineWhenNotRetriggered)
     EXPECT_EQ(b.trace.back(), "event restart: watchdog left armed (5 s) when the program ended");
 }
 
+// A gap a retrigger's time short of the interval still reads as the interval.
+TEST(BoardModel, TheDisarmsWholeSecondsCountAGapJustShortOfOne)
+{
+    for (auto [gapMs, said] : {std::pair<int, const char*>{1950, "after 2 s: 0 retriggers, at most 2 s without one"},
+                               {1949, "after 1 s: 0 retriggers, at most 1 s without one"}}) {
+        Board b;
+        uint32_t counter = 0;
+        uint8_t five = 5, zero = 0;
+        b.Call(0x6000, 0, &five, 1, nullptr, 0, &counter);
+        BoardAdvanceClock(&b.model, gapMs);
+        b.Call(0x6000, 0, &zero, 1, nullptr, 0, &counter);
+        EXPECT_NE(b.trace.back().find(said), std::string::npos) << b.trace.back();
+    }
+}
+
 TEST(BoardModel, ReplayAnswersInRecordedOrderAndMarksTheUnknown)
 {
     Board b(R"({"recording": [
